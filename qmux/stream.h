@@ -1,0 +1,23 @@
+// Frames on a byte-stream descriptor (a QMI control device, a pseudo-terminal
+// or one end of a socketpair): one write carries one whole frame.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "qmux/frame.h"
+#include "qmux/reassembler.h"
+
+namespace vant::qmux {
+
+// Writes every byte, retrying after interruptions and waiting while a
+// non-blocking descriptor is full. False on any other failure.
+bool write_all(int fd, std::span<const uint8_t> bytes);
+bool write_frame(int fd, const Frame& frame);
+
+enum class ReadStatus : uint8_t { data, again, eof, error };
+
+// One read() into the reassembler.
+ReadStatus read_into(int fd, Reassembler& reassembler);
+
+}  // namespace vant::qmux
