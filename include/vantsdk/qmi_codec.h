@@ -60,7 +60,11 @@ struct TlvEntry {
 using TlvTable = const TlvEntry*;
 
 // Cursor primitives. Each returns 0, or 3 (kMemoryError) without touching the
-// cursor or the destination when the bytes it needs lie outside the cursor.
+// cursor or the destination when the bytes it needs lie outside the cursor, or
+// 4 (kInvalidArgument) for a null cursor or destination. put_bytes copies all
+// count bytes or none. get_bytes is the one exception to "untouched": when the
+// value runs past size it copies the bytes that lie inside and then fails,
+// leaving the index where it was.
 uint32_t put_u8(QmiCursor* c, uint8_t value);
 uint32_t put_u16(QmiCursor* c, uint16_t value);
 uint32_t put_u32(QmiCursor* c, uint32_t value);
@@ -77,27 +81,46 @@ uint32_t skip(QmiCursor* c, uint32_t count);
 uint32_t put_u8_at(QmiCursor* c, uint32_t position, uint8_t value);
 uint32_t put_u16_at(QmiCursor* c, uint32_t position, uint16_t value);
 // Type and value length of the TLV whose value starts at the cursor's index;
-// meaningful only before an unpacker's first read.
+// meaningful only before an unpacker's first read. Fail with 3 when the index
+// is too close to the start for a TLV header to stand before it.
 uint32_t peek_tlv_type(const QmiCursor* c, uint8_t* destination);
 uint32_t peek_tlv_length(const QmiCursor* c, uint16_t* destination);
 
 // Builds a whole request message at the start of buffer (at least
-// REQUEST_CAPACITY bytes). On success *out_length holds the TLV length, which
-// is also the message's length field.
+// REQUEST_CAPACITY bytes): one TLV per row, in table order, each present when
+// its packer wrote something or returned TLV_PRESENT_EMPTY. On success
+// *out_length holds the TLV length, which is also the message's length field;
+// on any failure it stays 0 and nothing is written at or past REQUEST_CAPACITY.
+// A packer's own failure is returned unchanged.
 uint32_t pack_request(uint8_t* buffer, const void* input, TlvTable table, uint16_t message_id,
                       uint16_t* out_length);
 
 // Walks the TLVs of the message (which starts at its message id) and hands
-// each to the row of its type. The message must hold as many bytes as its
-// length field says: callers check that against what they received.
+// each to the first row of its type; TLVs without a row are stepped over.
+//
+// walk_tlvs trusts the message's length field: the message must hold 4 + that
+// many bytes. Callers that got the message from outside check the field against
+// the bytes they received before walking (the request engine does).
+//
+// An unpacker sees the whole TLV area and may read less or more than its value;
+// the next TLV is always taken from where the value's length says. A TLV header
+// or value that runs past the end of the message ends the walk with 3 (for a
+// type with a row, after its unpacker has stored what it could read). An
+// unpacker's non-zero result ends the walk with that result. When the table
+// has a result row (type 0x02) and context is given, the presence bits are
+// cleared and then set for each TLV type seen.
 uint32_t walk_tlvs(const uint8_t* message, ResponseContext* context, TlvTable table);
 
 // walk_tlvs plus the result-TLV rules: 0, 17 without a result TLV (unless the
-// table's end row carries a routine), or 1000 + the QMI error word.
+// table's end row carries a routine), or 1000 + the QMI error word. A walk
+// failure is returned unchanged. With a result row in the table, resultSeen,
+// qmiResult and qmiError are reset before the walk, so a stale context never
+// passes for a result. message_id is not compared with anything.
 uint32_t unpack_response(const uint8_t* message, ResponseContext* context, TlvTable table,
                          uint16_t message_id);
 
-// The routine of every result-TLV row.
+// The routine of every result-TLV row: reads result and error words; 17 for a
+// result word above 1, else resultSeen = 1.
 uint32_t unpack_result_tlv(QmiCursor* c, ResponseContext* context);
 
 // The routine of the end row of indication tables: does nothing.
