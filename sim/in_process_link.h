@@ -1,0 +1,40 @@
+// The emulator as a device a host opens in its own process: open() returns
+// the host's end of a fresh socketpair whose other end a thread serves, or
+// fails with ENODEV while the modem is absent, like opening a control device
+// node that does not exist. When the modem disappears the host's descriptor
+// reads end-of-stream; the host closes it and opens again later.
+#pragma once
+
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/emulator.h"
+
+namespace vant::sim {
+
+class InProcessLink {
+ public:
+  explicit InProcessLink(Emulator& emulator) : emulator_(emulator) {}
+  // Stops the emulator and joins every serving thread.
+  ~InProcessLink();
+  InProcessLink(const InProcessLink&) = delete;
+  InProcessLink& operator=(const InProcessLink&) = delete;
+
+  // The host's descriptor (close-on-exec, blocking; the caller owns it), or
+  // -1 with errno set (ENODEV while the modem is absent).
+  int open();
+
+ private:
+  Emulator& emulator_;
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+};
+
+// Loads a scenario given as a file path, or as the name of one of the
+// scenarios that come with the emulator ("modem-flaps" or "modem-flaps.json").
+// An empty argument gives the built-in default. On failure returns nothing and
+// sets error to a message naming the file and the field.
+std::optional<Scenario> load_scenario_argument(const std::string& argument, std::string& error);
+
+}  // namespace vant::sim
