@@ -60,14 +60,40 @@ void am_parse_header(const uint8_t** cursor, uint16_t* packet_type, uint16_t* ch
 // transaction header; returns 19.
 size_t ambuildqmixactionheader(uint8_t** cursor, const QmiTransactionHeader* record,
                                uint16_t packet_type, uint8_t transaction);
+// The same with a result in the AM header: what the daemon writes in front
+// of a response (0xC1) or an indication (0xC2). Returns 19.
+size_t ambuildqmiresultheader(uint8_t** cursor, const QmiTransactionHeader* record,
+                              uint16_t packet_type, uint8_t transaction, uint32_t result);
 void amparseqmixactionheader(const uint8_t** cursor, QmiTransactionHeader* record,
                              uint8_t* transaction);
 // Writes the 11-byte SDK request (type 0, 2 or 4; anything else is fatal).
 size_t ambuildsdkrequest(uint8_t** cursor, uint8_t request_type, uint16_t packet_type);
+// Reads the request type byte behind the AM header of an SDK request.
+void amparsesdkrequest(const uint8_t** cursor, uint8_t* request_type);
 void amparsesdkheader(const uint8_t** cursor, SdkResponseHeader* record);
 
 // Where the payload of a packet of this type starts in buffer, or nullptr.
 uint8_t* am_payload_offset(uint16_t packet_type, uint8_t* buffer);
 
-// The protocol's fatal error routine: logs one line and exits with status 1.
+// True when the length fields of a QMI packet (0xC0, 0xC1 or 0xC2) agree
+// with the size of the datagram that carried it: AM length = size - 10, QMI
+// message length = size - 19, and the message's TLV length = size - 23 (a
+// packet without a QMI message, size 19, is also accepted). Only then may
+// anyone walk its TLVs.
+bool am_qmi_lengths_agree(const uint8_t* packet, size_t size);
+
+// Waits for one indication on the notification channel (timeout_ms 0 = no
+// limit) and parses its headers. *length is the capacity on entry and the
+// datagram's size on return. *payload points at the QMI message, or is null
+// when nothing usable came (time-out, or a malformed datagram, which is
+// dropped). 1 unless the receive failed. A check word other than 0 or a type
+// other than 0xC2 is fatal.
+int amapiwaitnotif(uint8_t* buffer, size_t* length, QmiTransactionHeader* record,
+                   const uint8_t** payload, uint32_t timeout_ms);
+
+// The protocol's fatal error routine: logs one line, cut to 80 characters,
+// and exits with status 1.
 [[noreturn]] void erAbort(const char* message, int data);
+inline constexpr size_t kAbortLineLimit = 80;
+// The line erAbort logs, written to line (kAbortLineLimit + 1 bytes).
+void am_format_abort_line(char* line, const char* message, int data);

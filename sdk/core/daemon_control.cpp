@@ -1,0 +1,103 @@
+// Starting and stopping the SDK daemon.
+#include "sdk/core/daemon_control.h"
+
+#include <sys/wait.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "sdk/core/channels.h"
+#include "sdk/core/notifications.h"
+#include "sdk/core/os_services.h"
+#include "sdk/core/request_engine.h"
+#include "vantsdk/device.h"
+#include "vantsdk/result_codes.h"
+
+#ifndef VANT_DEFAULT_DAEMON_PATH
+#define VANT_DEFAULT_DAEMON_PATH "/usr/sbin/vantsdk"
+#endif
+
+namespace {
+
+const char* g_daemon_path = nullptr;
+bool g_channels_claimed = false;
+std::atomic<int32_t> g_daemon_pid{0};
+
+constexpr uint32_t kTerminateTimeoutMs = 2000;
+
+// How the daemon ended, as one log line; nothing when it is not our child.
+void log_daemon_end(pid_t pid) {
+  int status = 0;
+  const pid_t waited = waitpid(pid, &status, WUNTRACED | WCONTINUED);
+  char line[100];
+  if (waited < 0) {
+    if (errno == ECHILD) return;
+    const int error = errno;
+    std::snprintf(line, sizeof line, "waitResp == -1, Errno:%d, %s\n", error, std::strerror(error));
+  } else if (WIFEXITED(status)) {
+    std::snprintf(line, sizeof line, "Exited, with status: %d\n", WEXITSTATUS(status));
+  } else if (WIFSIGNALED(status)) {
+    std::snprintf(line, sizeof line, "Killed by signal %d\n", WTERMSIG(status));
+  } else if (WIFSTOPPED(status)) {
+    std::snprintf(line, sizeof line, "Stopped by signal %d\n", WSTOPSIG(status));
+  } else {
+    std::snprintf(line, sizeof line, "Continued\n");
+  }
+  os_log(line);
+}
+
+}  // namespace
+
+int32_t daemon_process_id() {
+  return g_daemon_pid.load();
+}
+void set_daemon_process_id(int32_t id) {
+  g_daemon_pid.store(id);
+}
+
+uint32_t SetDaemonPath(const char* path) {
+  g_daemon_path = path != nullptr ? path : VANT_DEFAULT_DAEMON_PATH;
+  return vant::kSuccess;
+}
+
+uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
+  if (modem >= kMaxModems) {
+    std::fprintf(stderr, "Currently, the SDK only suppports up to %d modem", kMaxModems);
+    return vant::kInternalError;
+  }
+  if (g_daemon_path == nullptr) SetDaemonPath(nullptr);
+  if (!os_launch_sdk(g_daemon_path, modem, extra_argument)) return vant::kInternalError;
+  if (!g_channels_claimed) {
+    if (!ci_open_client_channels(modem)) {
+      std::fprintf(stderr, "Too many Application connected to SDK\n");
+      return vant::kSocketInUse;
+    }
+    g_channels_claimed = true;
+  }
+  start_notification_thread();
+  return vant::kSuccess;
+}
+
+uint32_t StartDaemonForModem(uint8_t modem) {
+  return StartDaemon(modem, nullptr);
+}
+
+uint32_t StopDaemon() {
+  uint8_t* buffer = nullptr;
+  if (const uint32_t locked = api_lock_take(&buffer); locked != vant::kSuccess) return locked;
+  const int32_t pid = daemon_process_id();
+  if (pid == 0) {
+    os_log("SDK pid is zero\n");
+    api_lock_release();
+    return vant::kGeneralError;
+  }
+  const uint8_t* response = nullptr;
+  send_sdk_request(buffer, kSdkRequestTerminate, kSdkRequestSize, kTerminateTimeoutMs, &response);
+  log_daemon_end(pid);
+  // That daemon is gone: a later stop must not wait for its id again.
+  set_daemon_process_id(0);
+  api_lock_release();
+  return vant::kSuccess;
+}

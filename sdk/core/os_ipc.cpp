@@ -1,0 +1,159 @@
+// Abstract Unix datagram sockets between the client and the SDK daemon.
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "sdk/core/os_services.h"
+
+namespace {
+
+constexpr int kBindAttempts = 6;
+constexpr uint32_t kBindRetryMs = 100;
+constexpr uint32_t kPeerMissingRetryMs = 100;
+constexpr int kSendBufferSize = 5000;
+
+void report(const char* message, int error_number) {
+  ErrorHook.load()(message, error_number);
+}
+
+int bind_retrying_while_taken(int socket, const sockaddr_un& address) {
+  for (int attempt = 1;; ++attempt) {
+    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), kAbstractAddressLength) == 0)
+      return 1;
+    if (errno != EADDRINUSE) {
+      report("IPC open (b) failed", errno);
+      return 0;
+    }
+    // Taken by another client: not an error, the caller tries the next pair.
+    if (attempt == kBindAttempts) return 0;
+    os_sleep_ms(kBindRetryMs);
+  }
+}
+
+// Closes a socket whose set-up failed, so that a failed try leaks nothing.
+int give_up(IpcChannel* channel) {
+  close(channel->socket);
+  channel->socket = -1;
+  return 0;
+}
+
+}  // namespace
+
+sockaddr_un os_abstract_address(const char* name) {
+  sockaddr_un address;
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path + 1, kAbstractNameLimit, "%s", name);
+  return address;
+}
+
+sockaddr_un os_daemon_mutex_address(uint32_t modem) {
+  char name[kAbstractNameLimit];
+  std::snprintf(name, sizeof name, "KEL%u_SDK_SOCKET_MUTEX", modem);
+  return os_abstract_address(name);
+}
+
+sockaddr_un os_channel_address(ChannelSide side, uint32_t modem, const char* channel_name,
+                               uint32_t number) {
+  const char* format =
+      side == ChannelSide::kClient ? "KEL%u_API_%s_SOCKET_%u" : "KEL%u_SDK_%s_SOCKET_%u";
+  char name[kAbstractNameLimit];
+  std::snprintf(name, sizeof name, format, modem, channel_name, number);
+  return os_abstract_address(name);
+}
+
+int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t modem) {
+  channel->number = number;
+  const sockaddr_un own = os_channel_address(ChannelSide::kClient, modem, name, number);
+  channel->peer = os_channel_address(ChannelSide::kDaemon, modem, name, number);
+
+  channel->socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (channel->socket < 0) {
+    report("IPC open (s) failed", errno);
+    return 0;
+  }
+  if (!bind_retrying_while_taken(channel->socket, own)) return give_up(channel);
+  const int size = kSendBufferSize;
+  if (setsockopt(channel->socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) != 0) {
+    report("IPC open (o) failed", errno);
+    return give_up(channel);
+  }
+  return 1;
+}
+
+int os_ipc_close(IpcChannel* channel) {
+  const int closed = close(channel->socket) == 0;
+  channel->socket = -1;
+  return closed;
+}
+
+int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length) {
+  bool retried_missing_peer = false;
+  for (;;) {
+    const ssize_t sent =
+        sendto(channel->socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
+               reinterpret_cast<const sockaddr*>(&channel->peer), kAbstractAddressLength);
+    if (sent >= 0) return 1;
+    if (errno == EINTR) continue;
+    if (errno == ECONNREFUSED) {
+      // The daemon may not have bound its side yet: give it one chance.
+      if (retried_missing_peer) return 0;
+      retried_missing_peer = true;
+      os_sleep_ms(kPeerMissingRetryMs);
+      continue;
+    }
+    report("IPC write failed", errno);
+    return 0;
+  }
+}
+
+namespace {
+
+// 1 when the socket is readable, 0 when the limit passed, -1 on failure.
+int wait_readable(int socket, uint32_t timeout_ms) {
+  timeval limit{};
+  limit.tv_sec = timeout_ms / 1000;
+  limit.tv_usec = static_cast<suseconds_t>((static_cast<uint64_t>(timeout_ms) * 1000) % 1000000);
+  for (;;) {
+    fd_set readable;
+    fd_set exceptional;
+    FD_ZERO(&readable);
+    FD_ZERO(&exceptional);
+    FD_SET(socket, &readable);
+    FD_SET(socket, &exceptional);
+    // Linux select leaves the unused time in limit, so a restart after an
+    // interruption keeps the original deadline.
+    const int ready =
+        select(socket + 1, &readable, nullptr, &exceptional, timeout_ms != 0 ? &limit : nullptr);
+    if (ready >= 0) return ready > 0 ? 1 : 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+}  // namespace
+
+int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms) {
+  const int ready = wait_readable(channel->socket, timeout_ms);
+  if (ready < 0) {
+    report("IPC read (s) failed", errno);
+    return 0;
+  }
+  if (ready == 0) {
+    *length = 0;
+    return 1;
+  }
+  for (;;) {
+    const ssize_t received = recv(channel->socket, buffer, *length, MSG_NOSIGNAL);
+    if (received >= 0) {
+      *length = static_cast<size_t>(received);
+      return 1;
+    }
+    if (errno == EINTR) continue;
+    *length = 0;
+    report("IPC read (r) failed", errno);
+    return 0;
+  }
+}

@@ -1,0 +1,89 @@
+// The SDK daemon's run check and launch.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "sdk/core/os_services.h"
+
+namespace {
+
+constexpr uint32_t kProbeIntervalMs = 100;
+constexpr uint32_t kSteadyBeforeLaunchMs = 500;
+constexpr uint32_t kSteadyAfterLaunchMs = 1000;
+constexpr uint32_t kStartupGraceMs = 1000;
+
+void report(const char* message, int error_number) {
+  ErrorHook.load()(message, error_number);
+}
+
+// Connects and at once dissolves the association again.
+bool probe(int socket, const sockaddr_un& address) {
+  int connected;
+  do {
+    connected =
+        connect(socket, reinterpret_cast<const sockaddr*>(&address), kAbstractAddressLength);
+  } while (connected != 0 && errno == EINTR);
+  if (connected != 0) return false;
+  sockaddr unspecified{};
+  unspecified.sa_family = AF_UNSPEC;
+  connect(socket, &unspecified, sizeof unspecified);
+  return true;
+}
+
+void close_retrying(int socket) {
+  while (close(socket) != 0 && errno == EINTR) {
+  }
+}
+
+[[noreturn]] void exec_daemon(const char* path, const char* modem_text, const char* extra) {
+  char* const argv[] = {const_cast<char*>(path), const_cast<char*>(modem_text),
+                        const_cast<char*>(extra), nullptr};
+  char* const empty_environment[] = {nullptr};
+  execve(path, argv, empty_environment);
+  report("SDK launch failed", errno);
+  _exit(1);
+}
+
+}  // namespace
+
+int os_sdk_is_running(uint32_t stable_ms, uint32_t grace_ms, uint32_t modem) {
+  const sockaddr_un address = os_daemon_mutex_address(modem);
+  const int sock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (sock < 0) {
+    report("SDK run check (s) failed", errno);
+    return 0;
+  }
+  int running;
+  for (uint32_t elapsed = 0;; elapsed += kProbeIntervalMs) {
+    // A present daemon must stay present until the stable time has passed;
+    // an absent one gets the grace time to appear.
+    const bool present = probe(sock, address);
+    if (elapsed >= (present ? stable_ms : grace_ms)) {
+      running = present ? 1 : 0;
+      break;
+    }
+    os_sleep_ms(kProbeIntervalMs);
+  }
+  close_retrying(sock);
+  return running;
+}
+
+int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) {
+  char modem_text[256];
+  std::snprintf(modem_text, sizeof modem_text, "%d", static_cast<int>(modem));
+  if (os_sdk_is_running(kSteadyBeforeLaunchMs, 0, modem)) return 1;
+
+  // The daemon outlives us; ignoring its termination lets the system reap it.
+  signal(SIGCHLD, SIG_IGN);
+  const pid_t child = fork();
+  if (child < 0) {
+    report("process creation failed", errno);
+    return 0;
+  }
+  if (child == 0) exec_daemon(path, modem_text, extra_argument);
+  if (os_sdk_is_running(kSteadyAfterLaunchMs, kStartupGraceMs, modem)) return 1;
+  report("SDK process startup failed", 0);
+  return 0;
+}
