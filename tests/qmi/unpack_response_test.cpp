@@ -227,7 +227,8 @@ TEST(UnpackResponse, MessageIdIsNotCompared) {
 
 // A value or header that runs past the end of the message ends the walk with
 // 3; a known type's unpacker has stored what lay inside, an unknown one is
-// not stepped over. A length near 0xFFFF must not wrap the index back.
+// not stepped over. A length near 0xFFFF must not wrap the index back (which
+// would walk the message again, forever).
 TEST(UnpackResponse, ValuesPastTheEndFailWithMemoryError) {
   struct Case {
     Bytes tail;
@@ -238,6 +239,9 @@ TEST(UnpackResponse, ValuesPastTheEndFailWithMemoryError) {
       {{0x30, 0xFF, 0xFF, 1, 2}, 0xFF},
       {{0x11, 0x05, 0x00, 0x42}, 0x42},
       {{0x11, 0xFE, 0xFF, 0x42}, 0x42},
+      // The value starts at 10; 10 + 0xFFF6 wraps a 16-bit index back to 0.
+      {{0x30, 0xF6, 0xFF, 1, 2}, 0xFF},
+      {{0x11, 0xF6, 0xFF, 0x42}, 0x42},
       {{0x12, 0x01}, 0xFF},
       {{0x12}, 0xFF},
   };
