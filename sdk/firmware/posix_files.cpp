@@ -1,0 +1,46 @@
+#include "sdk/firmware/posix_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vant {
+
+DirectoryReader::DirectoryReader(const char* path) : open_(os_dir_open(path, &handle_) == 1) {}
+
+DirectoryReader::~DirectoryReader() {
+  os_dir_close(&handle_);
+}
+
+const char* DirectoryReader::next() {
+  if (!open_ || os_dir_read(&handle_) != 1) return nullptr;
+  return handle_.entry->d_name;
+}
+
+bool is_openable_directory(const char* path) {
+  return DirectoryReader(path).is_open();
+}
+
+FileReader::FileReader(const char* path) : fd_(open(path, O_RDONLY | O_CLOEXEC)) {}
+
+FileReader::~FileReader() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool FileReader::read_exact(std::span<uint8_t> out) {
+  size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = read(fd_, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+bool FileReader::skip(uint32_t bytes) {
+  return lseek(fd_, off_t(bytes), SEEK_CUR) >= 0;
+}
+
+}  // namespace vant
