@@ -10,7 +10,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "sim/scenario.h"
@@ -54,12 +53,15 @@ class Emulator {
   // indication: the modem restarted and every client id is gone.
   ServeEnd serve(int fd);
 
+  // Serves the master side of a pseudo-terminal across any number of hosts
+  // opening and closing its other side, until the modem disappears, stop()
+  // is called or the descriptor fails.
+  ServeEnd serve_pseudo_terminal(int master_fd);
+
   // Whether the modem is present now (the scenario's outages say when not).
   bool present() const;
   // Waits until the modem is present, stop() was called or the time passed.
   bool wait_present(std::chrono::milliseconds timeout);
-  // Called on every change of presence, from the thread that notices it.
-  void on_presence_change(std::function<void(bool present)> listener);
 
   // Makes every serve() return soon, now and later. Any thread.
   void stop();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/emulator.h"
+#include "sim/scenario_json.h"
 
 namespace vant::sim {
 
@@ -30,11 +31,5 @@ class InProcessLink {
   std::mutex mutex_;
   std::vector<std::thread> threads_;
 };
-
-// Loads a scenario given as a file path, or as the name of one of the
-// scenarios that come with the emulator ("modem-flaps" or "modem-flaps.json").
-// An empty argument gives the built-in default. On failure returns nothing and
-// sets error to a message naming the file and the field.
-std::optional<Scenario> load_scenario_argument(const std::string& argument, std::string& error);
 
 }  // namespace vant::sim

@@ -250,7 +250,7 @@ struct MessageRule {
 };
 
 struct Outage {
-  uint32_t at_ms = 0;  // since the emulator started
+  uint32_t at_ms = 0;              // since the emulator started
   std::optional<uint32_t> for_ms;  // absent: the modem never comes back
 };
 

@@ -1,0 +1,143 @@
+// vantsim: the QMI modem emulator on a pseudo-terminal.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "sim/emulator.h"
+#include "sim/pty_link.h"
+#include "sim/scenario_json.h"
+
+namespace {
+
+using vant::sim::Emulator;
+
+struct Options {
+  std::string link;
+  std::string scenario;
+  bool help = false;
+};
+
+struct OptionRow {
+  const char* name;
+  const char* argument;
+  const char* help;
+  std::string Options::*target;
+};
+
+constexpr OptionRow kOptions[] = {
+    {"--link", "PATH", "publish the modem's pseudo-terminal as a symbolic link at PATH (required)",
+     &Options::link},
+    {"--scenario", "FILE",
+     "start from this scenario: a JSON file, or the name of a bundled one (default: built-in)",
+     &Options::scenario},
+};
+
+void print_help(FILE* out) {
+  std::fprintf(out,
+               "usage: vantsim --link PATH [--scenario FILE]\n"
+               "Emulates a QMI modem speaking QMUX on a pseudo-terminal.\n\n");
+  for (const auto& o : kOptions) {
+    std::fprintf(out, "  %s %-6s %s\n", o.name, o.argument, o.help);
+  }
+  std::fprintf(out, "  --help        show this text\n\nBundled scenarios: %s\n",
+               vant::sim::bundled_scenario_dir().c_str());
+}
+
+// Accepts "--name value" and "--name=value".
+bool parse(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+    const OptionRow* row = nullptr;
+    std::string value;
+    for (const auto& o : kOptions) {
+      const std::string name = o.name;
+      if (arg == name && i + 1 < argc) {
+        row = &o;
+        value = argv[++i];
+      } else if (arg.starts_with(name + "=")) {
+        row = &o;
+        value = arg.substr(name.size() + 1);
+      }
+    }
+    if (!row) {
+      std::fprintf(stderr, "vantsim: unknown option or missing value: %s\n", arg.c_str());
+      return false;
+    }
+    options.*(row->target) = value;
+  }
+  return true;
+}
+
+// The modem's life on pseudo-terminals: a new one each time it (re)appears.
+int run(Emulator& emulator, const std::string& link) {
+  while (!emulator.stopped()) {
+    if (!emulator.wait_present(std::chrono::hours(1))) continue;
+    std::string error;
+    auto pty = vant::sim::PtyLink::open(link, error);
+    if (!pty) {
+      std::fprintf(stderr, "vantsim: %s\n", error.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "vantsim: modem present at %s (%s)\n", link.c_str(),
+                 pty->terminal().c_str());
+    const auto end = emulator.serve_pseudo_terminal(pty->master());
+    if (end == vant::sim::ServeEnd::io_error) {
+      std::fprintf(stderr, "vantsim: the pseudo-terminal failed: %s\n", std::strerror(errno));
+      return 1;
+    }
+    if (end == vant::sim::ServeEnd::modem_gone) std::fprintf(stderr, "vantsim: modem gone\n");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse(argc, argv, options)) return 2;
+  if (options.help) {
+    print_help(stdout);
+    return 0;
+  }
+  if (options.link.empty()) {
+    std::fprintf(stderr, "vantsim: --link PATH is required\n");
+    print_help(stderr);
+    return 2;
+  }
+  std::string error;
+  auto scenario = vant::sim::load_scenario_argument(options.scenario, error);
+  if (!scenario) {
+    std::fprintf(stderr, "vantsim: %s\n", error.c_str());
+    return 2;
+  }
+
+  // Termination signals stop the emulator from a thread of their own, so the
+  // link is removed on the normal path out.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  Emulator emulator(std::move(*scenario));
+  std::thread waiter([&] {
+    int signal_number = 0;
+    sigwait(&signals, &signal_number);
+    emulator.stop();
+  });
+  const int status = run(emulator, options.link);
+  emulator.stop();
+  pthread_kill(waiter.native_handle(), SIGTERM);
+  waiter.join();
+  return status;
+}

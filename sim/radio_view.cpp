@@ -1,0 +1,112 @@
+#include "sim/radio_view.h"
+
+#include <algorithm>
+
+namespace vant::sim {
+namespace {
+
+void drop_lte(Cells& c) {
+  c.lte_intra.reset();
+  c.lte_inter.reset();
+  c.lte_gsm.reset();
+  c.lte_wcdma.reset();
+}
+
+void drop_umts(Cells& c) {
+  c.umts.reset();
+  c.umts_cell_id.reset();
+  c.wcdma_lte.reset();
+}
+
+bool has_pci(const std::vector<LteCell>& cells, uint32_t pci) {
+  return std::any_of(cells.begin(), cells.end(), [&](const LteCell& c) { return c.pci == pci; });
+}
+
+// Moves the serving cell to (earfcn, pci) if the modem knows that cell.
+bool camp_on(Cells& c, uint32_t earfcn, uint32_t pci) {
+  auto& intra = *c.lte_intra;
+  if (earfcn == intra.earfcn) {
+    if (pci != intra.serving_cell_id && !has_pci(intra.cells, pci)) return false;
+    intra.serving_cell_id = static_cast<uint16_t>(pci);
+    return true;
+  }
+  if (!c.lte_inter) return false;
+  for (auto& f : c.lte_inter->frequencies) {
+    if (f.earfcn != earfcn || !has_pci(f.cells, pci)) continue;
+    // The locked frequency becomes the serving one; the old serving frequency
+    // is now heard as an inter-frequency neighbour.
+    std::swap(f.cells, intra.cells);
+    f.earfcn = intra.earfcn;
+    intra.earfcn = static_cast<uint16_t>(earfcn);
+    intra.serving_cell_id = static_cast<uint16_t>(pci);
+    return true;
+  }
+  return false;
+}
+
+std::optional<std::pair<uint16_t, uint16_t>> strongest_allowed(const Cells& c,
+                                                               const LteEarfcnLock& lock) {
+  if (!c.lte_inter) return std::nullopt;
+  for (const auto& f : c.lte_inter->frequencies) {
+    if ((f.earfcn != lock.earfcn0 && f.earfcn != lock.earfcn1) || f.cells.empty()) continue;
+    const auto best =
+        std::max_element(f.cells.begin(), f.cells.end(),
+                         [](const LteCell& a, const LteCell& b) { return a.rsrp < b.rsrp; });
+    return std::make_pair(f.earfcn, best->pci);
+  }
+  return std::nullopt;
+}
+
+void apply_lte_locks(Cells& c, const Locks& locks) {
+  if (!c.lte_intra) return;
+  const auto& band = locks.lte_earfcn;
+  const bool band_locked = band.status == 1;
+  auto allowed = [&](uint32_t earfcn) {
+    return !band_locked || earfcn == band.earfcn0 || earfcn == band.earfcn1;
+  };
+  if (locks.lte_pci.status == 1) {
+    const auto& cell = locks.lte_pci;
+    if (!allowed(cell.earfcn) || !camp_on(c, cell.earfcn, cell.pci)) drop_lte(c);
+    return;
+  }
+  if (allowed(c.lte_intra->earfcn)) return;
+  const auto target = strongest_allowed(c, band);
+  if (!target || !camp_on(c, target->first, target->second)) drop_lte(c);
+}
+
+void apply_wcdma_lock(Cells& c, const WcdmaLock& lock) {
+  if (lock.status != 1 || !c.umts || c.umts->uarfcn == lock.uarfcn) return;
+  auto& u = *c.umts;
+  const auto it = std::find_if(u.instances.begin(), u.instances.end(),
+                               [&](const UmtsInstance& i) { return i.uarfcn == lock.uarfcn; });
+  if (it == u.instances.end()) {
+    drop_umts(c);
+    return;
+  }
+  // The neighbour becomes the serving cell and the old serving cell a neighbour.
+  UmtsInstance old_serving{u.uarfcn, u.psc, u.rscp, u.ecio};
+  u.uarfcn = it->uarfcn;
+  u.psc = it->psc;
+  u.rscp = it->rscp;
+  u.ecio = it->ecio;
+  *it = old_serving;
+}
+
+void apply_mode_preference(Cells& c, uint16_t mode) {
+  if (!(mode & kModeGsm)) c.geran.reset();
+  if (!(mode & (kModeCdma1x | kModeCdmaHdr))) c.cdma.reset();
+  if (!(mode & kModeUmts)) drop_umts(c);
+  if (!(mode & kModeLte)) drop_lte(c);
+}
+
+}  // namespace
+
+Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference) {
+  Cells view = base;
+  if (mode_preference) apply_mode_preference(view, *mode_preference);
+  apply_lte_locks(view, locks);
+  apply_wcdma_lock(view, locks.wcdma);
+  return view;
+}
+
+}  // namespace vant::sim
