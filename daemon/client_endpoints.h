@@ -1,0 +1,45 @@
+// The daemon's sockets toward its clients: the presence socket by which
+// clients see that it runs, and its side of the three request/response and
+// notification channel pairs. Replies go to the client's side of a pair.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "daemon/datagram_socket.h"
+
+namespace vant::daemon {
+
+inline constexpr size_t kChannelPairs = 3;
+
+struct ChannelPair {
+  uint32_t request_number = 0;  // channel numbers in the shared channel table
+  uint32_t notification_number = 0;
+  std::optional<DatagramSocket> requests;
+  std::optional<DatagramSocket> notifications;
+  sockaddr_un request_peer{};       // the client's side: responses go here
+  sockaddr_un notification_peer{};  // and indications here
+};
+
+enum class EndpointsStatus { open, already_running, failed };
+
+class ClientEndpoints {
+ public:
+  // Binds the presence socket first: when another daemon holds it, nothing
+  // else is bound and already_running is reported.
+  static EndpointsStatus open(unsigned modem, std::optional<ClientEndpoints>& out,
+                              std::string& error);
+
+  DatagramSocket& presence() { return *presence_; }
+  std::array<ChannelPair, kChannelPairs>& pairs() { return pairs_; }
+  ChannelPair& pair(size_t index) { return pairs_[index]; }
+
+ private:
+  ClientEndpoints() = default;
+  std::optional<DatagramSocket> presence_;
+  std::array<ChannelPair, kChannelPairs> pairs_;
+};
+
+}  // namespace vant::daemon

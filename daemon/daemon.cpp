@@ -1,0 +1,453 @@
+#include "daemon/daemon.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "daemon/failure.h"
+#include "daemon/log.h"
+#include "sdk/core/channels.h"
+
+namespace vant::daemon {
+namespace {
+
+constexpr size_t kReadChunk = 4096;
+// Datagrams taken from one socket per turn of the loop, so that one busy
+// client cannot starve the others.
+constexpr int kDatagramsPerTurn = 16;
+
+const char* channel_name(uint32_t number) {
+  return kChannelTable[number].name;
+}
+
+TimePoint deadline_for(uint32_t timeout_ms, TimePoint now) {
+  if (timeout_ms == 0) return now + Daemon::kNoLimitCap;
+  return now + std::chrono::milliseconds(timeout_ms);
+}
+
+int poll_timeout(std::optional<TimePoint> wakeup) {
+  if (!wakeup) return -1;
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wakeup - Clock::now());
+  return static_cast<int>(std::clamp<int64_t>(wait.count(), 0, 60000));
+}
+
+}  // namespace
+
+Daemon::Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source)
+    : endpoints_(std::move(endpoints)),
+      source_(std::move(source)),
+      stop_event_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      device_service_(static_cast<uint32_t>(getpid())) {}
+
+Daemon::~Daemon() = default;
+
+void Daemon::request_stop() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = write(stop_event_.get(), &one, sizeof one);
+}
+
+int Daemon::run() {
+  VANT_LOG_NOTICE("serving clients; modem: %s", source_->describe().c_str());
+  try_open_link(Clock::now());
+  while (true) {
+    const TimePoint now = Clock::now();
+    if (stopping_ && (!session_ || !session_->releasing() || now >= stop_deadline_)) break;
+    poll_once();
+  }
+  if (session_ && session_->releasing())
+    VANT_LOG_WARNING("the modem did not confirm the release of every client id");
+  VANT_LOG_NOTICE("ended");
+  return 0;
+}
+
+// ---- The loop ---------------------------------------------------------------
+
+void Daemon::poll_once() {
+  // Order: stop event, presence, then per pair its request and notification
+  // sockets, then the link.
+  std::vector<pollfd> fds;
+  fds.push_back({stop_event_.get(), POLLIN, 0});
+  fds.push_back({endpoints_.presence().fd(), POLLIN, 0});
+  for (auto& pair : endpoints_.pairs()) {
+    fds.push_back({pair.requests->fd(), POLLIN, 0});
+    fds.push_back({pair.notifications->fd(), POLLIN, 0});
+  }
+  const size_t link_index = fds.size();
+  if (link_) fds.push_back({link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0});
+
+  const int n = poll(fds.data(), fds.size(), poll_timeout(next_wakeup()));
+  if (n < 0 && errno != EINTR) {
+    VANT_LOG_ERROR("poll failed: %m");
+    begin_stop(Clock::now(), "poll failed");
+    return;
+  }
+  const TimePoint now = Clock::now();
+  if (n > 0) {
+    if (fds[0].revents != 0) {
+      uint64_t count;
+      [[maybe_unused]] const ssize_t r = read(stop_event_.get(), &count, sizeof count);
+      begin_stop(now, "asked to stop");
+    }
+    if (fds[1].revents != 0) drain_and_drop(endpoints_.presence(), "the presence socket");
+    for (size_t pair = 0; pair < kChannelPairs; ++pair) {
+      if (fds[2 + 2 * pair].revents != 0) drain_requests(pair);
+      if (fds[3 + 2 * pair].revents != 0)
+        drain_and_drop(*endpoints_.pair(pair).notifications, "a notification channel");
+    }
+    if (link_ && link_index < fds.size()) {
+      const short revents = fds[link_index].revents;
+      if (revents & POLLOUT) on_link_writable();
+      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) on_link_readable(now);
+    }
+  }
+  if (link_ && link_failed_ != 0)
+    link_lost(std::string("writing failed: ") + std::strerror(link_failed_));
+  on_timer(Clock::now());
+}
+
+std::optional<TimePoint> Daemon::next_wakeup() const {
+  std::optional<TimePoint> next;
+  auto consider = [&next](std::optional<TimePoint> t) {
+    if (t && (!next || *t < *next)) next = t;
+  };
+  if (session_) consider(session_->next_deadline());
+  for (const auto& d : deferred_) consider(d.deadline);
+  // Without a modem we look for it again; with one we check that its node
+  // is still there.
+  if (!stopping_) consider(next_link_attempt_);
+  if (stopping_) consider(stop_deadline_);
+  return next;
+}
+
+void Daemon::on_timer(TimePoint now) {
+  if (session_) session_->on_timer(now);
+  settle_deferred(false, now);
+  if (stopping_ || now < next_link_attempt_) return;
+  next_link_attempt_ = now + kRetryInterval;
+  if (!link_) {
+    try_open_link(now);
+  } else if (!link_->still_present()) {
+    link_lost("its device node was removed");
+  }
+}
+
+// ---- Clients ------------------------------------------------------------------
+
+bool Daemon::trusted(const ReceivedDatagram& received) const {
+  if (!received.has_credentials) return false;
+  return received.credentials.uid == 0 || received.credentials.uid == geteuid();
+}
+
+void Daemon::drain_requests(size_t pair) {
+  ChannelPair& channel = endpoints_.pair(pair);
+  uint8_t buffer[kAmBufferSize + 1];
+  for (int i = 0; i < kDatagramsPerTurn; ++i) {
+    const auto received = channel.requests->receive(buffer);
+    if (!received) return;
+    const char* name = channel_name(channel.request_number);
+    if (!trusted(*received)) {
+      VANT_LOG_WARNING("dropped a datagram on %s from uid %u (not root, not our user)", name,
+                       received->has_credentials ? received->credentials.uid : ~0u);
+      continue;
+    }
+    if (received->truncated || received->size > kAmBufferSize) {
+      VANT_LOG_WARNING("dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
+      continue;
+    }
+    on_datagram(pair, std::span<const uint8_t>(buffer, received->size), Clock::now());
+  }
+}
+
+void Daemon::drain_and_drop(DatagramSocket& socket, const char* what) {
+  uint8_t buffer[64];
+  for (int i = 0; i < kDatagramsPerTurn && socket.receive(buffer); ++i)
+    VANT_LOG_DEBUG("dropped a datagram sent to %s", what);
+}
+
+void Daemon::on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now) {
+  const ParsedDatagram parsed = parse_client_datagram(datagram);
+  const char* name = channel_name(endpoints_.pair(pair).request_number);
+  switch (parsed.kind) {
+    case DatagramKind::qmi_request:
+      return on_qmi_request(pair, parsed.qmi, now);
+    case DatagramKind::sdk_request:
+      return on_sdk_request(pair, parsed.sdk_type);
+    case DatagramKind::rejected:
+      VANT_LOG_WARNING("%s on %s (%zu bytes)%s", parsed.problem, name, datagram.size(),
+                       parsed.answerable ? ": answered as malformed" : ": dropped");
+      if (parsed.answerable) {
+        const uint32_t code = kQmiErrorBase + kQmiErrorMalformed;
+        reply(pair, parsed.qmi, code, parsed.qmi.message_id, failure_tlvs(code));
+      }
+      return;
+  }
+}
+
+void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now) {
+  const uint8_t service = request.header.service;
+  auto refuse = [&](uint32_t code) {
+    reply(pair, request, code, request.message_id, failure_tlvs(code));
+  };
+  if (service == kDeviceServiceNumber) return on_device_request(pair, request, now);
+  // The control service is the daemon's alone: a client's Sync or Release
+  // would pull client ids away from every other client.
+  if (service == qmux::kServiceCtl) return refuse(kFailServiceNotSupported);
+  if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
+  if (stopping_) return refuse(kFailNotConnected);
+  if (!session_) return refuse(kFailNoDevice);
+  RequestOrigin origin;
+  origin.pair = static_cast<uint8_t>(pair);
+  origin.transaction = request.transaction;
+  origin.header = request.header;
+  origin.message_id = request.message_id;
+  session_->submit(origin, request.tlvs, deadline_for(request.header.timeout, now), now);
+}
+
+void Daemon::on_sdk_request(size_t pair, uint8_t type) {
+  constexpr uint8_t kStatus = 0;
+  constexpr uint8_t kNotImplemented = 2;
+  constexpr uint32_t kApiNotImplemented = 0xE001;
+  if (type == kSdkRequestTerminate) return begin_stop(Clock::now(), "a client asked to terminate");
+  std::vector<uint8_t> datagram;
+  if (type == kStatus) {
+    // Status: our process id and the device state.
+    datagram = build_sdk_response(type, 0, static_cast<uint32_t>(getpid()),
+                                  presence_ == DevicePresence::present ? 1 : 0);
+  } else if (type == kNotImplemented) {
+    datagram = build_sdk_response(type, kApiNotImplemented, 0, 0);
+  } else {
+    VANT_LOG_WARNING("dropped an SDK request of unknown type %u", type);
+    return;
+  }
+  send_to_client(pair, false, datagram);
+}
+
+void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint now) {
+  const DeviceReply r =
+      device_service_.handle(pair, request.message_id, request.tlvs, device_view());
+  if (!r.defer) return reply(pair, request, r.result, request.message_id, r.tlvs);
+  Deferred d{pair,
+             request,
+             {request.tlvs.begin(), request.tlvs.end()},
+             deadline_for(request.header.timeout, now)};
+  deferred_.push_back(std::move(d));
+  deferred_.back().request.tlvs = deferred_.back().tlvs;
+}
+
+void Daemon::reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
+                   std::span<const uint8_t> tlvs) {
+  if (tlvs.size() + 4 > kMaxClientMessage) {
+    VANT_LOG_WARNING("an answer of %zu bytes does not fit a client's buffer", tlvs.size());
+    const auto failure = failure_tlvs(kFailResponseTooLarge);
+    return send_to_client(pair, false,
+                          build_qmi_response(request, kFailResponseTooLarge, message_id, failure));
+  }
+  send_to_client(pair, false, build_qmi_response(request, result, message_id, tlvs));
+}
+
+void Daemon::send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram) {
+  ChannelPair& channel = endpoints_.pair(pair);
+  DatagramSocket& socket = notification ? *channel.notifications : *channel.requests;
+  const sockaddr_un& peer = notification ? channel.notification_peer : channel.request_peer;
+  const uint32_t number = notification ? channel.notification_number : channel.request_number;
+  switch (socket.send_to(peer, datagram)) {
+    case SendStatus::sent:
+      return;
+    case SendStatus::would_block:
+      // A client that does not read loses datagrams; nobody else waits for it.
+      VANT_LOG_WARNING("the client on %s does not read: dropped a datagram", channel_name(number));
+      return;
+    case SendStatus::no_peer:
+      VANT_LOG_DEBUG("no client on %s: dropped a datagram", channel_name(number));
+      client_gone(pair);
+      return;
+    case SendStatus::failed:
+      VANT_LOG_WARNING("cannot send on %s: %m", channel_name(number));
+      return;
+  }
+}
+
+void Daemon::client_gone(size_t pair) {
+  device_service_.disconnect(pair);
+  if (session_) session_->forget_pair(static_cast<uint8_t>(pair));
+}
+
+// ---- The modem ------------------------------------------------------------------
+
+void Daemon::try_open_link(TimePoint now) {
+  next_link_attempt_ = now + kRetryInterval;
+  std::string why;
+  link_ = source_->open(why);
+  if (!link_) {
+    // Said once, not every second.
+    if (why != last_link_failure_) VANT_LOG_INFO("no modem: %s", why.c_str());
+    last_link_failure_ = why;
+    return;
+  }
+  last_link_failure_.clear();
+  node_ = link_->node();
+  VANT_LOG_NOTICE("modem link open on %s", node_.c_str());
+  reassembler_ = qmux::Reassembler();
+  writer_.clear();
+  presence_ = DevicePresence::identifying;
+  session_ = std::make_unique<ModemSession>(static_cast<SessionEvents&>(*this));
+  session_->start(now);
+}
+
+void Daemon::on_link_readable(TimePoint now) {
+  uint8_t chunk[kReadChunk];
+  size_t got = 0;
+  switch (link_->read(chunk, got)) {
+    case LinkRead::again:
+      return;
+    case LinkRead::closed:
+      return link_lost("the link closed");
+    case LinkRead::failed:
+      return link_lost(std::string("reading failed: ") + std::strerror(errno));
+    case LinkRead::data:
+      break;
+  }
+  reassembler_.feed(std::span<const uint8_t>(chunk, got));
+  while (session_) {
+    const auto frame = reassembler_.next();
+    if (!frame) break;
+    session_->on_frame(*frame, now);
+  }
+}
+
+void Daemon::on_link_writable() {
+  if (!writer_.flush(*link_)) link_lost(std::string("writing failed: ") + std::strerror(errno));
+}
+
+void Daemon::send_frame(const qmux::Frame& frame) {
+  if (!link_) return;
+  std::vector<uint8_t> bytes;
+  if (!qmux::encode_frame(frame, bytes)) {
+    VANT_LOG_WARNING("a frame for service 0x%02X does not fit QMUX framing", frame.service);
+    return;
+  }
+  if (!writer_.queue(std::move(bytes))) {
+    VANT_LOG_WARNING("the modem takes no frames: dropped one for service 0x%02X", frame.service);
+    return;
+  }
+  // Called from inside the session: a failed link is dealt with after the
+  // session has returned, not here, so the session is not torn down under itself.
+  if (!writer_.flush(*link_)) link_failed_ = errno;
+}
+
+void Daemon::link_lost(const std::string& why) {
+  VANT_LOG_WARNING("modem on %s lost: %s", node_.c_str(), why.c_str());
+  const bool was_present = presence_ == DevicePresence::present;
+  presence_ = DevicePresence::absent;
+  auto session = std::move(session_);
+  link_.reset();
+  link_failed_ = 0;
+  writer_.clear();
+  if (session) session->fail_all(kFailNoDevice);
+  settle_deferred(true, Clock::now());
+  if (was_present) announce_state(false);
+  next_link_attempt_ = Clock::now() + kRetryInterval;
+}
+
+void Daemon::session_ready() {
+  probe_.start(*session_, Clock::now());
+}
+
+void Daemon::modem_restarted() {
+  // Clients' indication registrations died with the modem's client ids: the
+  // state going 0 and back to 1 makes the client library register them again.
+  if (presence_ != DevicePresence::present) return;
+  announce_state(false);
+  announce_state(true);
+}
+
+void Daemon::become_present() {
+  const ModemIdentity& identity = probe_.identity();
+  key_ = device_key(identity, node_);
+  presence_ = DevicePresence::present;
+  VANT_LOG_NOTICE("modem present on %s: model \"%s\", firmware \"%s\"", node_.c_str(),
+                  identity.model.c_str(), identity.revision.c_str());
+  announce_state(true);
+  settle_deferred(false, Clock::now());
+}
+
+void Daemon::announce_state(bool present) {
+  const auto tlvs = DeviceService::state_indication(present, node_);
+  const auto datagram = build_indication(kDeviceServiceNumber, 0, kDeviceStateIndication, tlvs);
+  for (size_t pair = 0; pair < kChannelPairs; ++pair)
+    if (device_service_.connected(pair)) send_to_client(pair, true, datagram);
+}
+
+void Daemon::settle_deferred(bool force_failure, TimePoint now) {
+  // Each is answered once the modem is identified or gone, or at its deadline.
+  auto waiting = std::move(deferred_);
+  deferred_.clear();
+  for (auto& d : waiting) {
+    const bool expired = force_failure || d.deadline <= now || stopping_;
+    if (presence_ == DevicePresence::identifying && !expired) {
+      deferred_.push_back(std::move(d));
+      deferred_.back().request.tlvs = deferred_.back().tlvs;
+      continue;
+    }
+    if (presence_ == DevicePresence::present) {
+      on_device_request(d.pair, d.request, now);
+    } else {
+      reply(d.pair, d.request, kFailNoDevice, d.request.message_id, failure_tlvs(kFailNoDevice));
+    }
+  }
+}
+
+DeviceView Daemon::device_view() const {
+  DeviceView view;
+  view.presence = presence_;
+  view.node = node_;
+  view.key = key_;
+  view.identity = probe_.identity();
+  return view;
+}
+
+// ---- Answers from the session ----------------------------------------------------
+
+void Daemon::answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
+                    std::span<const uint8_t> tlvs) {
+  if (origin.pair == kDaemonOrigin) {
+    if (presence_ == DevicePresence::identifying && probe_.on_answer(origin, result, tlvs))
+      become_present();
+    return;
+  }
+  if (origin.pair >= kChannelPairs) return;
+  QmiRequest request;
+  request.transaction = origin.transaction;
+  request.header = origin.header;
+  reply(origin.pair, request, result, message_id, tlvs);
+}
+
+void Daemon::indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) {
+  if (pair >= kChannelPairs) return;
+  if (frame.tlvs.size() + 4 > kMaxClientMessage) {
+    VANT_LOG_WARNING("dropped an indication of %zu bytes: too large for a client",
+                     frame.tlvs.size());
+    return;
+  }
+  send_to_client(pair, true,
+                 build_indication(frame.service, instance, frame.message_id, frame.tlvs));
+}
+
+// ---- Ending -------------------------------------------------------------------------
+
+void Daemon::begin_stop(TimePoint now, const char* why) {
+  if (stopping_) return;
+  VANT_LOG_NOTICE("ending: %s", why);
+  stopping_ = true;
+  stop_deadline_ = now + kReleaseWait;
+  settle_deferred(true, now);
+  if (!session_) return;
+  session_->release_all(now);
+  session_->fail_all(kFailNotConnected);
+}
+
+}  // namespace vant::daemon

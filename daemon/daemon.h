@@ -1,0 +1,113 @@
+// The SDK daemon: one event loop over the client sockets, the modem's link
+// and the timers. Client datagrams become device-service answers or QMI
+// requests for the modem session; the session's answers and indications go
+// back to the clients' channel pairs; the modem's coming and going is watched
+// and announced.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "daemon/am_datagram.h"
+#include "daemon/client_endpoints.h"
+#include "daemon/device_service.h"
+#include "daemon/link_writer.h"
+#include "daemon/modem_identity.h"
+#include "daemon/modem_link.h"
+#include "daemon/modem_session.h"
+#include "daemon/unique_fd.h"
+#include "qmux/reassembler.h"
+
+namespace vant::daemon {
+
+class Daemon final : private SessionEvents {
+ public:
+  // How long the daemon waits between looks for an absent modem, and for the
+  // modem to confirm the release of its client ids at the end.
+  static constexpr std::chrono::milliseconds kRetryInterval{1000};
+  static constexpr std::chrono::milliseconds kReleaseWait{1000};
+  // A request whose time-out field is 0 (no limit) still ends after this.
+  static constexpr std::chrono::milliseconds kNoLimitCap{600000};
+
+  Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source);
+  ~Daemon() override;
+
+  // Runs until a client, a signal or request_stop() ends it; then releases
+  // the modem's client ids. Returns the process's exit status.
+  int run();
+  // Safe from another thread and from a signal handler.
+  void request_stop();
+
+ private:
+  struct Deferred {
+    size_t pair;
+    QmiRequest request;
+    std::vector<uint8_t> tlvs;  // request.tlvs points here
+    TimePoint deadline;
+  };
+
+  // The loop.
+  void poll_once();
+  std::optional<TimePoint> next_wakeup() const;
+  void on_timer(TimePoint now);
+
+  // Clients.
+  void drain_requests(size_t pair);
+  void drain_and_drop(DatagramSocket& socket, const char* what);
+  bool trusted(const ReceivedDatagram& received) const;
+  void on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now);
+  void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
+  void on_sdk_request(size_t pair, uint8_t type);
+  void on_device_request(size_t pair, const QmiRequest& request, TimePoint now);
+  void reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
+             std::span<const uint8_t> tlvs);
+  void send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram);
+  void client_gone(size_t pair);
+
+  // The modem.
+  void try_open_link(TimePoint now);
+  void on_link_readable(TimePoint now);
+  void on_link_writable();
+  void link_lost(const std::string& why);
+  void become_present();
+  void announce_state(bool present);
+  void settle_deferred(bool force_failure, TimePoint now);
+  DeviceView device_view() const;
+
+  // Ending.
+  void begin_stop(TimePoint now, const char* why);
+
+  // SessionEvents.
+  void send_frame(const qmux::Frame& frame) override;
+  void answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
+              std::span<const uint8_t> tlvs) override;
+  void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) override;
+  void session_ready() override;
+  void modem_restarted() override;
+
+  ClientEndpoints endpoints_;
+  std::unique_ptr<LinkSource> source_;
+  UniqueFd stop_event_;
+
+  std::unique_ptr<ModemLink> link_;
+  std::unique_ptr<ModemSession> session_;
+  qmux::Reassembler reassembler_;
+  LinkWriter writer_;
+  int link_failed_ = 0;  // errno of a write that failed inside the session
+  TimePoint next_link_attempt_{};
+  std::string last_link_failure_;
+
+  DevicePresence presence_ = DevicePresence::absent;
+  IdentityProbe probe_;
+  DeviceKey key_{};
+  std::string node_;
+  DeviceService device_service_;
+  std::vector<Deferred> deferred_;
+
+  bool stopping_ = false;
+  TimePoint stop_deadline_{};
+};
+
+}  // namespace vant::daemon

@@ -1,0 +1,57 @@
+// Links over a descriptor: a character device (a QMI control device or a
+// pseudo-terminal) opened by path, and one end of a socketpair.
+#pragma once
+
+#include <sys/stat.h>
+
+#include "daemon/modem_link.h"
+#include "daemon/unique_fd.h"
+
+namespace vant::daemon {
+
+class FdLink : public ModemLink {
+ public:
+  int fd() const override { return fd_.get(); }
+  const std::string& node() const override { return node_; }
+  LinkRead read(std::span<uint8_t> buffer, size_t& got) override;
+
+ protected:
+  FdLink(UniqueFd fd, std::string node) : fd_(std::move(fd)), node_(std::move(node)) {}
+  UniqueFd fd_;
+  std::string node_;
+};
+
+class CharDeviceLink final : public FdLink {
+ public:
+  // Opens path read-write, without making it our controlling terminal, and
+  // puts a terminal into raw mode so that no byte of a frame is translated.
+  static std::unique_ptr<CharDeviceLink> open(const std::string& path, std::string& why);
+
+  ssize_t write_some(std::span<const uint8_t> bytes) override;
+  bool still_present() const override;
+
+ private:
+  CharDeviceLink(UniqueFd fd, std::string path, struct stat identity)
+      : FdLink(std::move(fd), std::move(path)), identity_(identity) {}
+  struct stat identity_;
+};
+
+class SocketpairLink final : public FdLink {
+ public:
+  // Takes one end of a stream socketpair; node is what clients are told.
+  SocketpairLink(UniqueFd fd, std::string node);
+  ssize_t write_some(std::span<const uint8_t> bytes) override;
+};
+
+// A source that opens one path each time it is asked.
+class DevicePathSource final : public LinkSource {
+ public:
+  explicit DevicePathSource(std::string path) : path_(std::move(path)) {}
+  std::unique_ptr<ModemLink> open(std::string& why) override;
+  std::string describe() const override { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vant::daemon

@@ -1,0 +1,76 @@
+// vantsdk: parses the command line and wires the daemon's parts together.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "daemon/client_endpoints.h"
+#include "daemon/daemon.h"
+#include "daemon/detach.h"
+#include "daemon/fd_link.h"
+#include "daemon/log.h"
+#include "daemon/options.h"
+#include "daemon/simulator_source.h"
+#include "daemon/sysfs_source.h"
+#include "sim/scenario_json.h"
+
+namespace {
+
+using namespace vant::daemon;
+
+std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options, std::string& error) {
+  if (options.simulate) {
+    auto scenario = vant::sim::load_scenario_argument(options.scenario, error);
+    if (!scenario) return nullptr;
+    return std::make_unique<SimulatorSource>(std::move(*scenario));
+  }
+  if (!options.device.empty()) return std::make_unique<DevicePathSource>(options.device);
+  return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
+}
+
+int fail(const char* program, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", program, message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* program = argc > 0 ? argv[0] : "vantsdk";
+  const ParseResult parsed = parse_daemon_options(argc, argv);
+  if (parsed.action == ParseAction::help) {
+    std::fputs(daemon_usage(program).c_str(), stdout);
+    return 0;
+  }
+  if (parsed.action == ParseAction::error) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program,
+                 parsed.error.c_str(), program);
+    return 2;
+  }
+  const DaemonOptions& options = parsed.options;
+
+  // Before detaching, so that a refusal reaches whoever started us.
+  std::string error;
+  std::optional<ClientEndpoints> endpoints;
+  switch (ClientEndpoints::open(options.modem, endpoints, error)) {
+    case EndpointsStatus::already_running:
+      return fail(program,
+                  "a daemon for modem " + std::to_string(options.modem) + " is already running");
+    case EndpointsStatus::failed:
+      return fail(program, error);
+    case EndpointsStatus::open:
+      break;
+  }
+  if (!options.foreground && !detach_from_caller(error)) return fail(program, error);
+  log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
+
+  auto source = make_link_source(options, error);
+  if (!source) {
+    VANT_LOG_ERROR("%s", error.c_str());
+    return 1;
+  }
+  Daemon daemon(std::move(*endpoints), std::move(source));
+  install_stop_signals(daemon);
+  const int status = daemon.run();
+  log_close();
+  return status;
+}

@@ -1,0 +1,48 @@
+// The byte stream to the modem on which QMUX frames travel, and where it
+// comes from. A real QMI control device, the emulator's pseudo-terminal and an
+// in-process socketpair are all links; the daemon never knows which one it has.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace vant::daemon {
+
+enum class LinkRead { data, again, closed, failed };
+
+class ModemLink {
+ public:
+  virtual ~ModemLink() = default;
+
+  // A non-blocking descriptor to poll for reading and writing.
+  virtual int fd() const = 0;
+  // The device node clients are told about.
+  virtual const std::string& node() const = 0;
+
+  // One read of what the modem sent; got holds the count for LinkRead::data.
+  virtual LinkRead read(std::span<uint8_t> buffer, size_t& got) = 0;
+  // Writes what the link takes now without waiting: the count written (0 when
+  // it is full), or -1 when the link failed.
+  virtual ssize_t write_some(std::span<const uint8_t> bytes) = 0;
+  // False once the device is known to be gone although its descriptor has not
+  // said so yet (its node was removed or replaced).
+  virtual bool still_present() const { return true; }
+};
+
+// Where the modem's link comes from: asked again and again while no modem is
+// there.
+class LinkSource {
+ public:
+  virtual ~LinkSource() = default;
+  // The link, or nullptr with the reason in why.
+  virtual std::unique_ptr<ModemLink> open(std::string& why) = 0;
+  // For log lines: what this source looks at.
+  virtual std::string describe() const = 0;
+};
+
+}  // namespace vant::daemon

@@ -1,0 +1,270 @@
+#include "daemon/options.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+namespace vant::daemon {
+namespace {
+
+enum class Argument { none, required, optional };
+
+using Apply = bool (*)(DaemonOptions& options, std::string_view value, std::string& error);
+
+struct OptionRow {
+  std::string_view long_name;
+  char short_name;  // 0: long form only
+  Argument argument;
+  std::string_view value_name;
+  std::string_view help;
+  Apply apply;
+};
+
+bool set_device(DaemonOptions& o, std::string_view value, std::string& error) {
+  if (value.empty()) {
+    error = "--device needs a path";
+    return false;
+  }
+  o.device = value;
+  return true;
+}
+
+bool set_simulate(DaemonOptions& o, std::string_view value, std::string&) {
+  o.simulate = true;
+  o.scenario = value;
+  return true;
+}
+
+bool set_sysfs_root(DaemonOptions& o, std::string_view value, std::string& error) {
+  if (value.empty()) {
+    error = "--sysfs-root needs a directory";
+    return false;
+  }
+  o.sysfs_root = value;
+  return true;
+}
+
+bool set_foreground(DaemonOptions& o, std::string_view, std::string&) {
+  return o.foreground = true;
+}
+bool set_verbose(DaemonOptions& o, std::string_view, std::string&) {
+  return o.verbose = true;
+}
+bool set_nothing(DaemonOptions&, std::string_view, std::string&) {
+  return true;
+}
+
+constexpr std::string_view kHelpName = "help";
+
+constexpr std::array kOptions{
+    OptionRow{"device", 'd', Argument::required, "PATH",
+              "talk to the modem on PATH: a QMI control device (/dev/cdc-wdmN) or the\n"
+              "pseudo-terminal of the emulator (vantsim --link PATH)",
+              &set_device},
+    OptionRow{"simulate", 's', Argument::optional, "SCENARIO",
+              "run the QMI modem emulator inside the daemon instead of using a device;\n"
+              "SCENARIO names one of the emulator's scenarios (its default if left out)",
+              &set_simulate},
+    OptionRow{"foreground", 'f', Argument::none, "",
+              "stay attached to the terminal and log to standard error", &set_foreground},
+    OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
+    OptionRow{"sysfs-root", 0, Argument::required, "DIR",
+              "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
+    OptionRow{kHelpName, 'h', Argument::none, "", "print this text and exit", &set_nothing},
+};
+
+const OptionRow* find_long(std::string_view name) {
+  for (const auto& row : kOptions)
+    if (row.long_name == name) return &row;
+  return nullptr;
+}
+
+const OptionRow* find_short(char name) {
+  for (const auto& row : kOptions)
+    if (row.short_name != 0 && row.short_name == name) return &row;
+  return nullptr;
+}
+
+// Walks argv once; every option and the one positional argument are applied
+// to result as they come.
+class Parser {
+ public:
+  Parser(int argc, const char* const* argv, ParseResult& result)
+      : argc_(argc), argv_(argv), result_(result) {}
+
+  bool run() {
+    bool options_ended = false;
+    for (index_ = 1; index_ < argc_; ++index_) {
+      const std::string_view arg = argv_[index_];
+      bool ok;
+      if (!options_ended && arg == "--") {
+        options_ended = true;
+        ok = true;
+      } else if (!options_ended && arg.starts_with("--")) {
+        ok = long_option(arg.substr(2));
+      } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+        ok = short_options(arg.substr(1));
+      } else {
+        ok = positional(arg);
+      }
+      if (!ok || help_) return ok;
+    }
+    return true;
+  }
+
+  bool help() const { return help_; }
+
+ private:
+  bool long_option(std::string_view text) {
+    const auto equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
+    const OptionRow* row = find_long(name);
+    if (row == nullptr) return fail("unknown option '--" + std::string(name) + "'");
+    if (equals != std::string_view::npos) {
+      if (row->argument == Argument::none)
+        return fail("option '--" + std::string(name) + "' takes no value");
+      return apply(*row, text.substr(equals + 1));
+    }
+    if (row->argument == Argument::required) {
+      if (index_ + 1 >= argc_) return fail("option '--" + std::string(name) + "' needs a value");
+      return apply(*row, argv_[++index_]);
+    }
+    return apply(*row, {});
+  }
+
+  // "-fv", "-d PATH", "-dPATH"; an optional value must be attached ("-sNAME").
+  bool short_options(std::string_view letters) {
+    for (size_t i = 0; i < letters.size(); ++i) {
+      const OptionRow* row = find_short(letters[i]);
+      if (row == nullptr) return fail(std::string("unknown option '-") + letters[i] + "'");
+      if (row->argument == Argument::none) {
+        if (!apply(*row, {})) return false;
+        continue;
+      }
+      std::string_view value = letters.substr(i + 1);
+      if (value.empty() && row->argument == Argument::required) {
+        if (index_ + 1 >= argc_)
+          return fail(std::string("option '-") + letters[i] + "' needs a value");
+        value = argv_[++index_];
+      }
+      return apply(*row, value);
+    }
+    return true;
+  }
+
+  bool positional(std::string_view text) {
+    if (have_modem_) return fail("unexpected argument '" + std::string(text) + "'");
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+      return fail("modem index '" + std::string(text) + "' is not a number");
+    if (value >= kModemCount)
+      return fail("modem index " + std::to_string(value) + " is out of range (0 to " +
+                  std::to_string(kModemCount - 1) + ")");
+    result_.options.modem = value;
+    have_modem_ = true;
+    return true;
+  }
+
+  bool apply(const OptionRow& row, std::string_view value) {
+    if (row.long_name == kHelpName) help_ = true;
+    return row.apply(result_.options, value, result_.error);
+  }
+
+  bool fail(std::string message) {
+    result_.error = std::move(message);
+    return false;
+  }
+
+  int argc_;
+  const char* const* argv_;
+  ParseResult& result_;
+  int index_ = 1;
+  bool have_modem_ = false;
+  bool help_ = false;
+};
+
+std::string option_heading(const OptionRow& row) {
+  std::string text = "  ";
+  text += row.short_name != 0 ? std::string("-") + row.short_name + ", " : "    ";
+  text += "--";
+  text += row.long_name;
+  if (row.argument == Argument::required) text += " " + std::string(row.value_name);
+  if (row.argument == Argument::optional) text += "[=" + std::string(row.value_name) + "]";
+  return text;
+}
+
+// Indents the continuation lines of a help entry under its first line.
+std::string indent_help(std::string_view help, size_t column) {
+  std::string text;
+  for (char c : help) {
+    text += c;
+    if (c == '\n') text.append(column, ' ');
+  }
+  return text;
+}
+
+constexpr std::string_view kDescription =
+    "The SDK daemon: owns the QMI control channel of one modem and serves up to three\n"
+    "client processes of the vant client library (vantctl among them) on abstract\n"
+    "Unix datagram sockets named after the modem index (0 to 11, default 0).\n";
+
+constexpr std::string_view kBehaviour =
+    "\n"
+    "Which modem: with --device, that node; with --simulate (or when started as\n"
+    "vantsdk-sim), the built-in emulator; otherwise the N-th QMI control device in\n"
+    "sysfs (cdc-wdm devices bound to the qmi_wwan driver, in name order), N being the\n"
+    "modem index. A modem that disappears is announced to connected clients, and the\n"
+    "daemon keeps looking for it until it returns.\n"
+    "\n"
+    "Unless --foreground is given, the daemon detaches: it starts a new session, works\n"
+    "in /, puts standard input and output on /dev/null and logs to syslog (facility\n"
+    "user). A second daemon for the same modem index refuses to start (exit status 1).\n"
+    "It ends on SIGTERM or SIGINT, or when a client asks it to; it then releases its\n"
+    "QMI client ids.\n"
+    "\n"
+    "Exit status: 0 after a clean end, 1 when it could not start, 2 for a bad command line.\n";
+
+}  // namespace
+
+ParseResult parse_daemon_options(int argc, const char* const* argv) {
+  ParseResult result;
+  result.options.simulate = argc > 0 && invoked_as_simulator(argv[0]);
+  Parser parser(argc, argv, result);
+  if (!parser.run()) {
+    result.action = ParseAction::error;
+    return result;
+  }
+  if (parser.help()) {
+    result.action = ParseAction::help;
+    return result;
+  }
+  if (result.options.simulate && !result.options.device.empty()) {
+    result.action = ParseAction::error;
+    result.error = "--device and --simulate exclude each other";
+  }
+  return result;
+}
+
+std::string daemon_usage(std::string_view program) {
+  std::string text = "Usage: " + std::string(program) + " [OPTIONS] [MODEM-INDEX]\n\n";
+  text += kDescription;
+  text += "\nOptions:\n";
+  constexpr size_t kHelpColumn = 30;
+  for (const auto& row : kOptions) {
+    std::string heading = option_heading(row);
+    heading.resize(std::max(heading.size() + 2, kHelpColumn), ' ');
+    text += heading + indent_help(row.help, kHelpColumn) + "\n";
+  }
+  text += kBehaviour;
+  return text;
+}
+
+bool invoked_as_simulator(std::string_view argv0) {
+  const auto slash = argv0.rfind('/');
+  const std::string_view base = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
+  return base == kSimulatorProgramName;
+}
+
+}  // namespace vant::daemon

@@ -1,0 +1,43 @@
+// The daemon's command line: "vantsdk [options] [modem-index]". One table of
+// options gives both the parser and the help text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vant::daemon {
+
+inline constexpr unsigned kModemCount = 12;  // modem indices 0..11
+inline constexpr std::string_view kDefaultSysfsRoot = "/sys";
+// The name under which the program starts in simulation mode.
+inline constexpr std::string_view kSimulatorProgramName = "vantsdk-sim";
+
+struct DaemonOptions {
+  unsigned modem = 0;
+  std::string device;  // --device: a QMI control device or the emulator's pseudo-terminal
+  bool simulate = false;
+  std::string scenario;  // --simulate=SCENARIO; empty selects the emulator's default
+  bool foreground = false;
+  bool verbose = false;
+  std::string sysfs_root{kDefaultSysfsRoot};
+};
+
+enum class ParseAction { run, help, error };
+
+struct ParseResult {
+  ParseAction action = ParseAction::run;
+  DaemonOptions options;
+  std::string error;  // for ParseAction::error, one line without the program name
+};
+
+// Parses argv (argv[0] included: the program's name selects simulation mode
+// when it is kSimulatorProgramName).
+ParseResult parse_daemon_options(int argc, const char* const* argv);
+
+// The --help text.
+std::string daemon_usage(std::string_view program);
+
+// True when argv[0] names the simulation entry point.
+bool invoked_as_simulator(std::string_view argv0);
+
+}  // namespace vant::daemon
