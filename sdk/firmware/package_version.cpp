@@ -14,7 +14,6 @@
 namespace vant {
 namespace {
 
-constexpr uint32_t kStateEmpty = 0;
 constexpr uint32_t kStatePlaceholderFirst = 1;
 constexpr uint32_t kStateValueFirst = 2;
 constexpr uint32_t kStateComplete = 3;

@@ -106,8 +106,7 @@ uint32_t PduDefaultEncoding2text(const char* hex, uint32_t hex_length, uint8_t* 
     if (!mapper.put(septet_at(data, i))) return kInvalidArgument;
   }
   if (capacity < udl - skipped - mapper.escapes()) return kInvalidArgument;
-  *length = uint8_t(out.finish());
-  return kSuccess;
+  return out.finish(length) ? kSuccess : kInvalidArgument;
 }
 
 uint32_t PduEncoded2text(const char* hex, uint32_t hex_length, uint8_t* length, uint8_t* text,
@@ -146,8 +145,7 @@ uint32_t PduEncoded2text(const char* hex, uint32_t hex_length, uint8_t* length, 
       if (!mapper.put(octet)) return kInvalidArgument;
     }
   }
-  *length = uint8_t(out.finish());
-  return kSuccess;
+  return out.finish(length) ? kSuccess : kInvalidArgument;
 }
 
 uint32_t Pdu2text(const char* hex, uint32_t hex_length, uint8_t* length, uint8_t* text,

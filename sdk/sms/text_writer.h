@@ -30,11 +30,15 @@ class TextWriter {
     return true;
   }
 
-  // Writes the closing zero byte (its room was kept) and returns the length
-  // written before it.
-  size_t finish() {
-    if (reserve_) out_[size_] = 0;
-    return size_;
+  // Writes the closing zero byte and stores the length written before it.
+  // False when the buffer has no room even for the zero byte.
+  bool finish(uint8_t* length) {
+    if (reserve_) {
+      if (size_ >= out_.size()) return false;
+      out_[size_] = 0;
+    }
+    *length = uint8_t(size_);
+    return true;
   }
 
   size_t size() const { return size_; }

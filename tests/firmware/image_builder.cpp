@@ -1,5 +1,6 @@
 #include "tests/firmware/image_builder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -32,7 +33,7 @@ Bytes header_bytes(const HeaderSpec& spec) {
   put_text(out, 368, spec.date, 8);
   put_be32(out, 376, spec.word376);
   out[380] = spec.byte380;
-  std::memcpy(out.data() + 384, spec.trailing.data(), std::min<size_t>(spec.trailing.size(), 12));
+  std::copy_n(spec.trailing.begin(), std::min<size_t>(spec.trailing.size(), 12), out.begin() + 384);
   put_be32(out, 396, spec.validity);
   return out;
 }
