@@ -70,25 +70,6 @@ TEST_F(Scan, RequestIsAnEmptyMessage) {
   EXPECT_EQ((Bytes{0x21, 0x00, 0x00, 0x00}), packed(nas::pack_scan_networks));
 }
 
-TEST_F(Scan, ThreeMatchingLists) {
-  Message m(kScanNetworksId);
-  m.result()
-      .tlv(0x10, networks_value(3))
-      .tlv(0x11, plmn_byte_value(3, 8))
-      .tlv(0x12, plmn_byte_value(3, 1))
-      .tlv(0x13, Value().u32(0));
-  ASSERT_EQ(0u, decode(m.bytes()));
-  EXPECT_EQ(3, network_count_);
-  EXPECT_EQ(3, rat_count_);
-  EXPECT_EQ(3, flag_count_);
-  EXPECT_EQ(0u, scan_result_);
-  EXPECT_EQ(262, networks_[2].mnc);
-  EXPECT_STREQ("Op", networks_[2].description);
-  EXPECT_EQ(262, rats_[2].mnc);
-  EXPECT_EQ(8, rats_[2].rat);
-  EXPECT_EQ(1, flags_[2].flag);
-}
-
 TEST_F(Scan, StatusByteSplitsIntoFourTwoBitFields) {
   ASSERT_EQ(0u,
             decode(Message(kScanNetworksId).result().tlv(0x10, networks_value(1, 0x25)).bytes()));

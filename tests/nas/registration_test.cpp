@@ -64,21 +64,6 @@ TEST(SelectionPreference, EmptyByteListSendsItsCountAlone) {
             pack_selection(with_main(&main)));
 }
 
-TEST(SelectionPreference, ListWithoutStorageIsRefused) {
-  const SelectionByteList bytes{2, nullptr};
-  SelectionPreference main{};
-  main.pref1E = &bytes;
-  uint32_t status = 0;
-  pack_selection(with_main(&main), &status);
-  EXPECT_EQ(kInvalidArgument, status);
-  const SelectionWordList words{1, nullptr};
-  SelectionPreference none{};
-  SelectionPreferenceRequest request = with_main(&none);
-  request.ext2A = &words;
-  pack_selection(request, &status);
-  EXPECT_EQ(kInvalidArgument, status);
-}
-
 // Every TLV given at once: the types in table order, each with its width.
 TEST(SelectionPreference, AllTwentyThreeTlvsInTableOrder) {
   const uint8_t b = 0xB1;
@@ -153,11 +138,18 @@ TEST(SelectionPreferenceApi, EveryMemberCountsAsSomethingToSet) {
   for (SelectionPreference& main : only) EXPECT_EQ(kNoDevice, VANTNASSetNetworkPreference(&main));
 }
 
-TEST(SelectionPreferenceApi, PackingFailureIsReturnedBeforeSending) {
-  const SelectionByteList broken{1, nullptr};
+// A list that claims elements but gives no storage fails to pack with 4,
+// before anything is sent.
+TEST(SelectionPreferenceApi, ListWithoutStorageIsRefused) {
+  const SelectionByteList bytes{1, nullptr};
   SelectionPreference main{};
-  main.pref1E = &broken;
+  main.pref1E = &bytes;
   EXPECT_EQ(kInvalidArgument, VANTNASSetNetworkPreference(&main));
+  const SelectionWordList words{1, nullptr};
+  SelectionPreference none{};
+  SelectionPreferenceRequest request = with_main(&none);
+  request.ext2A = &words;
+  EXPECT_EQ(kInvalidArgument, VANTNASSetSelectionPreference(&request));
 }
 
 }  // namespace
