@@ -1,0 +1,42 @@
+#include "src/option_table.h"
+
+OptionEntry OptionTable[kOptionTableSize] = {
+    {kOptionString,
+     {kSdkPathOption, required_argument, nullptr, 's'},
+     "/usr/sbin/vantsdk",
+     opts_validate_nonempty,
+     nullptr,
+     nullptr},
+    {kOptionNumeric,
+     {kModemOption, required_argument, nullptr, 'd'},
+     "0",
+     opts_validate_integer,
+     nullptr,
+     nullptr},
+    {kOptionNumeric,
+     {kSetChanLockOption, required_argument, nullptr, 'j'},
+     "",
+     opts_validate_any,
+     nullptr,
+     nullptr},
+    {kOptionNumeric,
+     {kGetChanLockOption, no_argument, nullptr, 'k'},
+     "",
+     nullptr,
+     nullptr,
+     nullptr},
+    {kOptionNumeric, {kChanResetOption, no_argument, nullptr, 'r'}, "", nullptr, nullptr, nullptr},
+    {kOptionNumeric, {kScanOption, no_argument, nullptr, 'x'}, "", nullptr, nullptr, nullptr},
+    {kOptionNumeric, {kCopsOption, no_argument, nullptr, 'c'}, "", nullptr, nullptr, nullptr},
+};
+
+CommandOptions read_command_options() {
+  CommandOptions options{};
+  options.modem = opts_get_number(kModemOption);
+  options.setChanLock = opts_get_string(kSetChanLockOption);
+  options.getChanLock = opts_get_number(kGetChanLockOption) != 0;
+  options.chanReset = opts_get_number(kChanResetOption) != 0;
+  options.scan = opts_get_number(kScanOption) != 0;
+  options.cops = opts_get_number(kCopsOption) != 0;
+  return options;
+}

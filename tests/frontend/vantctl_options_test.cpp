@@ -1,0 +1,108 @@
+// vantctl refusing its command line: exact output and exit status, and no
+// daemon started.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/abstract_socket.h"
+#include "tests/support/process_runner.h"
+
+namespace vant::test {
+namespace {
+
+const std::string kVantctl = VANT_BIN_DIR "/vantctl";
+const std::string kParseFailed = "main: opts parse args failed\n";
+const std::string kValidateFailed = "main: opts validate failed\n";
+constexpr int kOptionFailureStatus = 255;
+
+ProcessResult vantctl(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), kVantctl);
+  return run_process(arguments);
+}
+
+struct RefusedCase {
+  std::vector<std::string> arguments;
+  std::string err;
+};
+
+TEST(VantctlOptions, RefusedCommandLinesReportAndExit255) {
+  const std::string& tool = kVantctl;
+  const RefusedCase cases[] = {
+      {{"-z"}, tool + ": invalid option -- 'z'\noption ? is not found\n" + kParseFailed},
+      {{"-k", "--bogus"},
+       tool + ": unrecognized option '--bogus'\noption ? is not found\n" + kParseFailed},
+      {{"-d"},
+       tool + ": option requires an argument -- 'd'\noption ? is not found\n" + kParseFailed},
+      {{"--modem"},
+       tool + ": option '--modem' requires an argument\noption ? is not found\n" + kParseFailed},
+      {{"-j", std::string(512, '1')}, "option j argument is too long\n" + kParseFailed},
+      {{"--sdk_path=/x" + std::string(510, 'a')}, "option s argument is too long\n" + kParseFailed},
+      {{"-s", ""}, "validate option sdk_path failed\n" + kValidateFailed},
+      {{"--sdk_path="}, "validate option sdk_path failed\n" + kValidateFailed},
+      {{"-d", "1x"}, "validate option modem failed\n" + kValidateFailed},
+      {{"--modem=1x", "-s", ""}, "validate option sdk_path failed\n" + kValidateFailed},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = c.arguments[0];
+    const ProcessResult result = vantctl(c.arguments);
+    EXPECT_EQ("", result.out) << shown;
+    EXPECT_EQ(c.err, result.err) << shown;
+    EXPECT_TRUE(result.exited_with(kOptionFailureStatus))
+        << shown << ": exit " << result.exit_code << " signal " << result.term_signal;
+  }
+}
+
+// A stand-in daemon that only leaves a mark when something executes it.
+class MarkerDaemon {
+ public:
+  MarkerDaemon() {
+    char dir[] = "/tmp/vantctl-options-XXXXXX";
+    dir_ = mkdtemp(dir);
+    path_ = dir_ + "/vantsdk";
+    std::ofstream(path_) << "#!/bin/sh\ntouch " << dir_ << "/started\n";
+    chmod(path_.c_str(), 0755);
+  }
+  ~MarkerDaemon() {
+    unlink((dir_ + "/started").c_str());
+    unlink(path_.c_str());
+    rmdir(dir_.c_str());
+  }
+  const std::string& path() const { return path_; }
+  bool started() const { return access((dir_ + "/started").c_str(), F_OK) == 0; }
+
+ private:
+  std::string dir_;
+  std::string path_;
+};
+
+TEST(VantctlOptions, RefusedCommandLineStartsNoDaemon) {
+  MarkerDaemon daemon;
+  const std::vector<std::vector<std::string>> refused = {
+      {"-s", daemon.path(), "-d", "1x"},
+      {"-s", daemon.path(), "-x", "-q"},
+      {"-s", daemon.path(), "-j", std::string(600, 'x')},
+  };
+  for (const auto& arguments : refused) {
+    EXPECT_TRUE(vantctl(arguments).exited_with(kOptionFailureStatus)) << arguments[2];
+  }
+  EXPECT_FALSE(daemon.started());
+  EXPECT_FALSE(abstract_name_bound(presence_socket_name(0)));
+}
+
+// The first refused option ends parsing, so a later over-long argument is
+// never looked at.
+TEST(VantctlOptions, OnlyTheFirstRefusedOptionIsReported) {
+  const ProcessResult result = vantctl({"-y", "-j", std::string(600, 'x')});
+  EXPECT_EQ(kVantctl + ": invalid option -- 'y'\noption ? is not found\n" + kParseFailed,
+            result.err);
+  EXPECT_TRUE(result.exited_with(kOptionFailureStatus));
+}
+
+}  // namespace
+}  // namespace vant::test
