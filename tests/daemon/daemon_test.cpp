@@ -340,9 +340,12 @@ TEST_F(DaemonTest, TheControlServiceIsNotForClients) {
   const auto answer = client.request({.service = 0x00, .message_id = qmux::ctl::kSync});
   ASSERT_TRUE(answer);
   EXPECT_EQ(0xE002u, answer->result);
+  // Frames arrive in order: once a later request is answered, the modem has
+  // seen everything before it.
+  ASSERT_TRUE(client.request({.transaction = 2, .service = kNas, .message_id = 0x21}));
   size_t syncs = 0;
   for (const auto& f : modem()->received())
-    syncs += f.message_id == qmux::ctl::kSync && f.service == 0;
+    syncs += f.message_id == qmux::ctl::kSync && f.service == qmux::kServiceCtl;
   EXPECT_EQ(1u, syncs) << "only the daemon's own Sync reached the modem";
 }
 

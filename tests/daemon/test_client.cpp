@@ -43,10 +43,10 @@ std::vector<uint8_t> qmi_request_bytes(const QmiRequestSpec& spec) {
   return out;
 }
 
-std::vector<uint8_t> terminate_request_bytes() {
+std::vector<uint8_t> sdk_request_bytes(uint8_t type) {
   std::vector<uint8_t> out(kSdkRequestSize);
   uint8_t* cursor = out.data();
-  ambuildsdkrequest(&cursor, kSdkRequestTerminate, kAmSdkRequest);
+  ambuildsdkrequest(&cursor, type, kAmSdkRequest);
   return out;
 }
 

@@ -37,7 +37,10 @@ struct QmiRequestSpec {
 };
 
 std::vector<uint8_t> qmi_request_bytes(const QmiRequestSpec& spec);
-std::vector<uint8_t> terminate_request_bytes();
+std::vector<uint8_t> sdk_request_bytes(uint8_t type);
+inline std::vector<uint8_t> terminate_request_bytes() {
+  return sdk_request_bytes(kSdkRequestTerminate);
+}
 std::optional<Packet> parse_packet(std::span<const uint8_t> bytes);
 // The value of a TLV in a TLV area.
 std::optional<std::vector<uint8_t>> tlv_value(const std::vector<uint8_t>& tlvs, uint8_t type);

@@ -1,0 +1,144 @@
+// The vantsdk executable as the client library and an administrator meet it:
+// how it starts, detaches, refuses a second copy and ends, and how it drives
+// the emulator through a pseudo-terminal or inside itself.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "qmux/tlv.h"
+#include "tests/daemon/process.h"
+#include "tests/daemon/test_client.h"
+
+namespace vant::daemon::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kNoDevice = "/nonexistent/cdc-wdm9";
+
+bool daemon_gone(unsigned modem, std::chrono::milliseconds timeout = 5s) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < until) {
+    if (!wait_for_daemon(modem, 0ms)) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+uint32_t daemon_pid(TestClient& client) {
+  client.send(sdk_request_bytes(0));
+  const auto status = client.receive();
+  if (!status || status->type != kAmSdkResponse || status->raw.size() != 17) return 0;
+  const uint8_t* cursor = status->raw.data() + kAmHeaderSize;
+  SdkResponseHeader header{};
+  amparsesdkheader(&cursor, &header);
+  return header.value32;
+}
+
+TEST(DaemonProcess, HelpAndBadCommandLines) {
+  const auto help = run_program(bin("vantsdk"), {"--help"});
+  EXPECT_EQ(0, help.status);
+  EXPECT_NE(std::string::npos, help.output.find("--device PATH"));
+  const auto bad = run_program(bin("vantsdk"), {"12"});
+  EXPECT_EQ(2, bad.status);
+  EXPECT_NE(std::string::npos, bad.output.find("out of range")) << bad.output;
+}
+
+TEST(DaemonProcess, DetachesFromWhoeverStartedIt) {
+  constexpr unsigned kModem = 4;
+  Process starter(bin("vantsdk"), {std::to_string(kModem), "--device", kNoDevice});
+  // The output pipe closes at once: the daemon keeps no copy of it.
+  const auto output = starter.read_to_end(5s);
+  ASSERT_TRUE(output) << "the daemon still holds its caller's output";
+  EXPECT_EQ("", *output);
+  EXPECT_EQ(0, starter.wait());
+  ASSERT_TRUE(wait_for_daemon(kModem));
+
+  TestClient client(kModem, 0);
+  const pid_t pid = static_cast<pid_t>(daemon_pid(client));
+  ASSERT_GT(pid, 0);
+  EXPECT_NE(starter.pid(), pid);
+  EXPECT_EQ(pid, getsid(pid)) << "a session of its own";
+
+  client.send(terminate_request_bytes());
+  EXPECT_TRUE(daemon_gone(kModem));
+}
+
+TEST(DaemonProcess, ASecondDaemonForTheSameModemIsRefused) {
+  Process first(bin("vantsdk"), {"2", "--foreground", "--device", kNoDevice});
+  ASSERT_TRUE(wait_for_daemon(2));
+  const auto second = run_program(bin("vantsdk"), {"2", "--device", kNoDevice});
+  EXPECT_EQ(1, second.status);
+  EXPECT_NE(std::string::npos, second.output.find("already running")) << second.output;
+  // Another modem index is another daemon.
+  Process other(bin("vantsdk"), {"3", "--foreground", "--device", kNoDevice});
+  EXPECT_TRUE(wait_for_daemon(3));
+
+  TestClient client(2, 0);
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, first.wait());
+  TestClient other_client(3, 0);
+  other_client.send(terminate_request_bytes());
+  EXPECT_EQ(0, other.wait());
+}
+
+TEST(DaemonProcess, EndsCleanlyOnSigterm) {
+  Process daemon(bin("vantsdk"), {"5", "--foreground", "--device", kNoDevice});
+  ASSERT_TRUE(wait_for_daemon(5));
+  kill(daemon.pid(), SIGTERM);
+  EXPECT_EQ(0, daemon.wait());
+}
+
+std::string text_of(const Packet& p, uint8_t type) {
+  const auto value = tlv_value(p.tlvs, type);
+  return value ? std::string(value->begin(), value->end()) : std::string("<none>");
+}
+
+// Connects and reads the channel lock the emulator reports.
+void expect_a_working_modem(TestClient& client) {
+  const auto connected = client.connect_device();
+  ASSERT_TRUE(connected);
+  ASSERT_EQ(0u, connected->result);
+  const auto texts = client.request({.transaction = 1, .service = 0xF7, .message_id = 0x0005});
+  ASSERT_TRUE(texts);
+  EXPECT_EQ("VW-M2", text_of(*texts, 0x10));
+  EXPECT_EQ("356938035643809", text_of(*texts, 0x12));
+  const auto lock = client.request({.transaction = 2, .service = 3, .message_id = 0x5568});
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(0u, lock->result);
+  const auto result = qmux::find_result(lock->tlvs);
+  ASSERT_TRUE(result);
+  EXPECT_TRUE(result->ok());
+}
+
+TEST(DaemonProcess, DrivesTheEmulatorOnAPseudoTerminal) {
+  const std::string link = "/tmp/vant-daemon-test-" + std::to_string(getpid());
+  Process emulator(bin("vantsim"), {"--link", link});
+  for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(std::filesystem::exists(link));
+  Process daemon(bin("vantsdk"), {"0", "--foreground", "--device", link});
+  ASSERT_TRUE(wait_for_daemon(0));
+  TestClient client(0, 0);
+  expect_a_working_modem(client);
+  const auto listed = client.request({.transaction = 3, .service = 0xF7, .message_id = 0});
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(link, text_of(*listed, 0x00));
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, daemon.wait());
+}
+
+TEST(DaemonProcess, TheSimulatorNameRunsTheEmulatorInside) {
+  Process daemon(bin("vantsdk-sim"), {"1", "--foreground"});
+  ASSERT_TRUE(wait_for_daemon(1));
+  TestClient client(1, 0);
+  expect_a_working_modem(client);
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, daemon.wait());
+}
+
+}  // namespace
+}  // namespace vant::daemon::testing
