@@ -55,8 +55,8 @@ const char* service_text(uint32_t service_status, char (&scratch)[32]);
 const char* rat_text(uint32_t rat, char (&scratch)[32]);
 
 // The cell location report (written to out, standard output in the tool).
-// The report's records live in static storage of the module: together they
-// take about 1.8 MB, too much for any thread's stack but the main one.
+// The report's records (about 1.8 MB) live in static storage of the module,
+// so the report needs no large stack and allocates nothing.
 void print_cell_location_report(FILE* out, CellLocationRequest get);
 // The sections of the report for every non-null member of info.
 void print_cell_location(FILE* out, const CellLocationInfo& info);
