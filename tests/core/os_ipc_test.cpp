@@ -1,0 +1,142 @@
+#include "sdk/core/os_services.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Collects what goes through the error hook while a test runs.
+class HookCapture {
+ public:
+  HookCapture() {
+    messages().clear();
+    os_set_error_hook(&record);
+  }
+  ~HookCapture() { os_set_error_hook(&os_report_error); }
+  static std::vector<std::string>& messages() {
+    static std::vector<std::string> all;
+    return all;
+  }
+
+ private:
+  static void record(const char* message, int) {
+    static std::mutex guard;
+    std::lock_guard lock(guard);
+    messages().push_back(message);
+  }
+};
+
+int bind_name(const char* name, socklen_t length = kAbstractAddressLength) {
+  const int sock = socket(AF_UNIX, SOCK_DGRAM, 0);
+  const sockaddr_un address = os_abstract_address(name);
+  EXPECT_EQ(0, bind(sock, reinterpret_cast<const sockaddr*>(&address), length)) << name;
+  return sock;
+}
+
+TEST(OsAddresses, PeerBoundWithAShortAddressIsAnotherName) {
+  // The zero padding is part of the name: a peer that binds with the
+  // name's own length cannot be reached.
+  const char* name = "KEL0_SDK_QMRR1_SOCKET_0";
+  const int short_peer =
+      bind_name(name, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + strlen(name)));
+  HookCapture hook;
+  IpcChannel channel;
+  ASSERT_EQ(1, os_ipc_open(&channel, 0, "QMRR1", 0));
+  const uint8_t byte = 1;
+  EXPECT_EQ(0, os_ipc_send(&channel, &byte, 1));
+  const int full_peer = bind_name(name);
+  EXPECT_EQ(1, os_ipc_send(&channel, &byte, 1));
+  os_ipc_close(&channel);
+  close(short_peer);
+  close(full_peer);
+}
+
+TEST(OsIpc, TakenNameGivesZeroSilently) {
+  const int holder = bind_name("KEL0_API_QMRR1_SOCKET_0");
+  HookCapture hook;
+  IpcChannel channel;
+  EXPECT_EQ(0, os_ipc_open(&channel, 0, "QMRR1", 0));
+  EXPECT_LT(channel.socket, 0);
+  EXPECT_TRUE(HookCapture::messages().empty());
+  close(holder);
+}
+
+TEST(OsIpc, MissingPeerGivesZeroSilently) {
+  HookCapture hook;
+  IpcChannel channel;
+  ASSERT_EQ(1, os_ipc_open(&channel, 0, "QMRR1", 0));
+  const uint8_t byte = 1;
+  EXPECT_EQ(0, os_ipc_send(&channel, &byte, 1));
+  EXPECT_TRUE(HookCapture::messages().empty());
+  os_ipc_close(&channel);
+}
+
+TEST(OsIpc, DatagramsArriveWholeAndTimeOutsGiveLengthZero) {
+  const int peer = bind_name("KEL2_SDK_QMRR1_SOCKET_0");
+  IpcChannel channel;
+  ASSERT_EQ(1, os_ipc_open(&channel, 0, "QMRR1", 2));
+  uint8_t buffer[16];
+  size_t length = sizeof buffer;
+  EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 20));
+  EXPECT_EQ(0u, length);
+
+  const uint8_t hello[] = {1, 2, 3, 4, 5};
+  ASSERT_EQ(1, os_ipc_send(&channel, hello, sizeof hello));
+  sockaddr_un from{};
+  socklen_t from_length = sizeof from;
+  uint8_t echo[16];
+  const ssize_t n =
+      recvfrom(peer, echo, sizeof echo, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
+  ASSERT_EQ(5, n);
+  EXPECT_EQ(kAbstractAddressLength, from_length);
+  EXPECT_STREQ("KEL2_API_QMRR1_SOCKET_0", from.sun_path + 1);
+  sendto(peer, echo, 3, 0, reinterpret_cast<const sockaddr*>(&from), from_length);
+  length = sizeof buffer;
+  EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 0));  // no limit
+  EXPECT_EQ(3u, length);
+  EXPECT_EQ(0, std::memcmp(hello, buffer, 3));
+  os_ipc_close(&channel);
+  close(peer);
+}
+
+TEST(OsRunCheck, SteadyDaemonCountsAndVanishingOneDoesNot) {
+  EXPECT_EQ(0, os_sdk_is_running(500, 0, 4));
+  const int presence = bind_name("KEL4_SDK_SOCKET_MUTEX");
+  EXPECT_EQ(1, os_sdk_is_running(200, 0, 4));
+  std::thread vanish([presence] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    close(presence);
+  });
+  EXPECT_EQ(0, os_sdk_is_running(500, 0, 4));
+  vanish.join();
+}
+
+TEST(OsRunCheck, LateDaemonIsWaitedForDuringTheGraceTime) {
+  int presence = -1;
+  std::thread appear([&presence] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    presence = bind_name("KEL5_SDK_SOCKET_MUTEX");
+  });
+  EXPECT_EQ(1, os_sdk_is_running(500, 500, 5));
+  appear.join();
+  close(presence);
+}
+
+TEST(OsLaunch, DaemonThatNeverAppearsIsReported) {
+  HookCapture hook;
+  EXPECT_EQ(0, os_launch_sdk("/nonexistent/vantsdk", 6, nullptr));
+  EXPECT_EQ(std::vector<std::string>{"SDK process startup failed"}, HookCapture::messages());
+}
+
+}  // namespace
