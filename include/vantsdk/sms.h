@@ -45,7 +45,8 @@
 // Results (vantsdk/result_codes.h):
 //   0       success, *length = bytes written
 //   4       a null argument; the output does not fit the capacity
-//   5       capacity below the UDL; *length then holds the UDL
+//   5       capacity below the UDL; *length then holds the UDL (a lower bound
+//           of the bytes needed: add the terminator and any two-byte characters)
 //   1094    a data coding other than 0, 4, 8; a header element other than
 //           a concatenation element
 //   0xE101  UDL above 160 (7-bit) or 140 (8-bit)

@@ -1,6 +1,7 @@
 #include "sdk/firmware/posix_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,13 +23,20 @@ bool is_openable_directory(const char* path) {
   return DirectoryReader(path).is_open();
 }
 
-FileReader::FileReader(const char* path) : fd_(open(path, O_RDONLY | O_CLOEXEC)) {}
+// Opened without blocking, so that a FIFO with no writer cannot stall the
+// parser; only regular files are read at all, since a device such as
+// /dev/zero would yield headers without end.
+FileReader::FileReader(const char* path) : fd_(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+  struct stat status;
+  regular_ = fd_ >= 0 && fstat(fd_, &status) == 0 && S_ISREG(status.st_mode);
+}
 
 FileReader::~FileReader() {
   if (fd_ >= 0) close(fd_);
 }
 
 bool FileReader::read_exact(std::span<uint8_t> out) {
+  if (!regular_) return false;
   size_t done = 0;
   while (done < out.size()) {
     const ssize_t n = read(fd_, out.data() + done, out.size() - done);

@@ -37,13 +37,15 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
 
   bool is_open() const { return fd_ >= 0; }
-  // Fills out completely; false when the file ends first or cannot be read.
+  // Fills out completely; false when the file ends first, cannot be read or
+  // is not a regular file (a directory or a device holds no header).
   bool read_exact(std::span<uint8_t> out);
   // Moves the read position forward; false when the file cannot seek.
   bool skip(uint32_t bytes);
 
  private:
   int fd_;
+  bool regular_;
 };
 
 }  // namespace vant

@@ -268,6 +268,11 @@ TEST_F(FirmwareFiles, FilesThatCannotBeRead) {
   p = parse(nested.path().string());
   EXPECT_EQ(vant::kSuccess, p.rc);
   EXPECT_EQ(0, p.count);
+
+  // A device that never ends is not read as an endless run of headers.
+  p = parse("/dev/zero");
+  EXPECT_EQ(vant::kSuccess, p.rc);
+  EXPECT_EQ(0, p.count);
 }
 
 TEST_F(FirmwareFiles, RecordLimitIsTwentyFive) {

@@ -95,20 +95,6 @@ TEST(ImageHeader, ApplIsUsableOnlyWithValidityOne) {
   EXPECT_EQ(0, decode_image_header(header_bytes({}).data(), nullptr));
 }
 
-TEST(ImageHeader, TypeTable) {
-  const char* codes[] = {"BOOT", "APPL", "APPS", "FILE", "SPKG", "MODM", "USER", "KEYS"};
-  for (uint32_t i = 0; i < 8; ++i) {
-    const uint32_t code = uint32_t(codes[i][0]) << 24 | uint32_t(codes[i][1]) << 16 |
-                          uint32_t(codes[i][2]) << 8 | uint32_t(codes[i][3]);
-    uint32_t index = 99;
-    EXPECT_TRUE(image_type_index(code, &index)) << codes[i];
-    EXPECT_EQ(i, index) << codes[i];
-  }
-  uint32_t index = 99;
-  EXPECT_FALSE(image_type_index(0x544F4F42 /* "TOOB" */, &index));
-  EXPECT_EQ(vant::kImageTypeOther, index);
-}
-
 std::vector<std::string> g_lines;
 void collect(const char* line) {
   g_lines.emplace_back(line);
