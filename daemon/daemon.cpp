@@ -77,7 +77,10 @@ void Daemon::poll_once() {
     fds.push_back({pair.notifications->fd(), POLLIN, 0});
   }
   const size_t link_index = fds.size();
-  if (link_) fds.push_back({link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0});
+  if (link_) {
+    fds.push_back({link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0});
+    fds.push_back({link_->watch_fd(), POLLIN, 0});  // poll skips a negative descriptor
+  }
 
   const int n = poll(fds.data(), fds.size(), poll_timeout(next_wakeup()));
   if (n < 0 && errno != EINTR) {
@@ -102,6 +105,7 @@ void Daemon::poll_once() {
       const short revents = fds[link_index].revents;
       if (revents & POLLOUT) on_link_writable();
       if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) on_link_readable(now);
+      if (link_ && fds[link_index + 1].revents != 0) on_node_changed();
     }
   }
   if (link_ && link_failed_ != 0)
@@ -319,6 +323,11 @@ void Daemon::on_link_readable(TimePoint now) {
   }
 }
 
+void Daemon::on_node_changed() {
+  link_->drain_watch();
+  if (!link_->still_present()) link_lost("its device node was removed");
+}
+
 void Daemon::on_link_writable() {
   if (!writer_.flush(*link_)) link_lost(std::string("writing failed: ") + std::strerror(errno));
 }
@@ -358,6 +367,8 @@ void Daemon::session_ready() {
 }
 
 void Daemon::modem_restarted() {
+  // Identification starts over: what the restart failed tells nothing.
+  if (presence_ == DevicePresence::identifying) return probe_.start(*session_, Clock::now());
   // Clients' indication registrations died with the modem's client ids: the
   // state going 0 and back to 1 makes the client library register them again.
   if (presence_ != DevicePresence::present) return;
@@ -415,7 +426,8 @@ DeviceView Daemon::device_view() const {
 void Daemon::answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
                     std::span<const uint8_t> tlvs) {
   if (origin.pair == kDaemonOrigin) {
-    if (presence_ == DevicePresence::identifying && probe_.on_answer(origin, result, tlvs))
+    if (presence_ == DevicePresence::identifying && result != kFailModemRestarted &&
+        probe_.on_answer(origin, result, tlvs))
       become_present();
     return;
   }

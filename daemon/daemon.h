@@ -70,6 +70,7 @@ class Daemon final : private SessionEvents {
   void try_open_link(TimePoint now);
   void on_link_readable(TimePoint now);
   void on_link_writable();
+  void on_node_changed();
   void link_lost(const std::string& why);
   void become_present();
   void announce_state(bool present);

@@ -1,11 +1,13 @@
 #include "daemon/fd_link.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <termios.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace vant::daemon {
 namespace {
@@ -60,6 +62,25 @@ std::unique_ptr<CharDeviceLink> CharDeviceLink::open(const std::string& path, st
     return nullptr;
   }
   return std::unique_ptr<CharDeviceLink>(new CharDeviceLink(std::move(fd), path, identity));
+}
+
+CharDeviceLink::CharDeviceLink(UniqueFd fd, std::string path, struct stat identity)
+    : FdLink(std::move(fd), std::move(path)), identity_(identity) {
+  // Without a watch the daemon still notices a removal by its periodic check.
+  watch_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!watch_.valid()) return;
+  std::filesystem::path directory = std::filesystem::path(node_).parent_path();
+  std::error_code ignored;
+  if (directory.empty()) directory = std::filesystem::current_path(ignored);
+  if (inotify_add_watch(watch_.get(), directory.c_str(),
+                        IN_DELETE | IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB) < 0)
+    watch_.reset();
+}
+
+void CharDeviceLink::drain_watch() {
+  alignas(inotify_event) char events[4096];
+  while (::read(watch_.get(), events, sizeof events) > 0) {
+  }
 }
 
 ssize_t CharDeviceLink::write_some(std::span<const uint8_t> bytes) {

@@ -29,11 +29,14 @@ class CharDeviceLink final : public FdLink {
 
   ssize_t write_some(std::span<const uint8_t> bytes) override;
   bool still_present() const override;
+  int watch_fd() const override { return watch_.get(); }
+  void drain_watch() override;
 
  private:
-  CharDeviceLink(UniqueFd fd, std::string path, struct stat identity)
-      : FdLink(std::move(fd), std::move(path)), identity_(identity) {}
+  CharDeviceLink(UniqueFd fd, std::string path, struct stat identity);
   struct stat identity_;
+  // Watches the node's directory, so that its removal is noticed at once.
+  UniqueFd watch_;
 };
 
 class SocketpairLink final : public FdLink {

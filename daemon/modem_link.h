@@ -32,6 +32,10 @@ class ModemLink {
   // False once the device is known to be gone although its descriptor has not
   // said so yet (its node was removed or replaced).
   virtual bool still_present() const { return true; }
+  // A descriptor that becomes readable when the node may have changed (-1:
+  // none); the daemon then drains it and asks still_present().
+  virtual int watch_fd() const { return -1; }
+  virtual void drain_watch() {}
 };
 
 // Where the modem's link comes from: asked again and again while no modem is

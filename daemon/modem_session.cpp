@@ -180,11 +180,13 @@ void ModemSession::on_indication(const qmux::Frame& frame) {
 }
 
 void ModemSession::on_restart() {
+  // A modem opens a fresh stream with this announcement; our own Sync, still
+  // unanswered, is what we wait for then.
+  if (phase_ == Phase::syncing) return;
   // A Sync from the modem means it restarted and dropped every client id:
   // fail what is pending and allocate afresh.
   VANT_LOG_WARNING("the modem restarted: pending requests fail, client ids are allocated afresh");
   fail_all(kFailModemRestarted);
-  phase_ = Phase::ready;
   events_.modem_restarted();
 }
 

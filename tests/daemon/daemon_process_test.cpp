@@ -131,6 +131,44 @@ TEST(DaemonProcess, DrivesTheEmulatorOnAPseudoTerminal) {
   EXPECT_EQ(0, daemon.wait());
 }
 
+uint8_t state_of(const std::optional<Packet>& indication) {
+  if (!indication || indication->message_id != 0x0014) return 0xFF;
+  const auto state = tlv_value(indication->tlvs, 0x10);
+  return state && state->size() == 1 ? (*state)[0] : 0xFF;
+}
+
+TEST(DaemonProcess, ANodeRemovedUnderTheDaemonIsAnnounced) {
+  const std::string link = "/tmp/vant-daemon-node-" + std::to_string(getpid());
+  Process emulator(bin("vantsim"), {"--link", link});
+  for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(std::filesystem::exists(link));
+  Process daemon(bin("vantsdk"), {"6", "--foreground", "--device", link});
+  ASSERT_TRUE(wait_for_daemon(6));
+  TestClient client(6, 0);
+  ASSERT_TRUE(client.connect_device());
+  std::filesystem::remove(link);
+  EXPECT_EQ(0, state_of(client.receive_indication()));
+  const auto meanwhile = client.request({.transaction = 9, .service = 3, .message_id = 0x5568});
+  ASSERT_TRUE(meanwhile);
+  EXPECT_EQ(6u, meanwhile->result);
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, daemon.wait());
+}
+
+TEST(DaemonProcess, AnEmulatedModemThatFlapsIsFollowed) {
+  Process daemon(bin("vantsdk"), {"7", "--foreground", "--simulate=modem-flaps"});
+  ASSERT_TRUE(wait_for_daemon(7));
+  TestClient client(7, 0);
+  ASSERT_TRUE(client.connect_device());
+  EXPECT_EQ(0, state_of(client.receive_indication(10s)));
+  EXPECT_EQ(1, state_of(client.receive_indication(10s)));
+  const auto after = client.request({.transaction = 9, .service = 3, .message_id = 0x5568});
+  ASSERT_TRUE(after);
+  EXPECT_EQ(0u, after->result) << "the returned modem answers on fresh client ids";
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, daemon.wait());
+}
+
 TEST(DaemonProcess, TheSimulatorNameRunsTheEmulatorInside) {
   Process daemon(bin("vantsdk-sim"), {"1", "--foreground"});
   ASSERT_TRUE(wait_for_daemon(1));

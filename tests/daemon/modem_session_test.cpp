@@ -26,11 +26,12 @@ class Recorder : public SessionEvents {
   }
   void indicate(uint8_t, uint8_t, const qmux::Frame&) override {}
   void session_ready() override { ++ready; }
-  void modem_restarted() override {}
+  void modem_restarted() override { ++restarts; }
 
   std::vector<qmux::Frame> sent;
   std::vector<Answer> answers;
   int ready = 0;
+  int restarts = 0;
 };
 
 RequestOrigin origin(uint8_t pair, uint8_t transaction, uint8_t service = 3) {
@@ -72,6 +73,20 @@ TEST_F(SessionTest, RequestsWaitForTheSyncAndTheirClientId) {
   ASSERT_EQ(3u, events.sent.size());
   EXPECT_EQ(42, events.sent[2].client_id);
   EXPECT_EQ(qmux::MessageKind::request, events.sent[2].kind);
+}
+
+TEST_F(SessionTest, ASyncIndicationAheadOfOurSyncAnswerIsNoRestart) {
+  // A modem that starts a stream announces its restart before it reads our Sync.
+  session.start(t0);
+  const auto our_sync = uint8_t(events.sent[0].transaction);
+  session.on_frame(qmux::ctl::sync_indication(), t0);
+  EXPECT_EQ(0, events.restarts);
+  EXPECT_FALSE(session.ready());
+  session.on_frame(qmux::ctl::sync_response(our_sync, 0), t0);
+  EXPECT_EQ(1, events.ready);
+  session.on_frame(qmux::ctl::sync_indication(), t0);
+  EXPECT_EQ(1, events.restarts);
+  EXPECT_EQ(1, events.ready) << "ready is announced once";
 }
 
 TEST_F(SessionTest, AnUnansweredSyncDoesNotStopTheSession) {
