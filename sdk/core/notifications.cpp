@@ -8,6 +8,7 @@
 #include "sdk/core/channels.h"
 #include "sdk/core/data_instances.h"
 #include "sdk/core/os_services.h"
+#include "vantsdk/qmi_codec.h"
 
 namespace {
 
@@ -81,7 +82,8 @@ void dispatch_notification(const uint8_t* message, const QmiTransactionHeader* r
   std::memset(scratch, 0, sizeof scratch);
   NotificationContext context{};
   context.message = message;
-  context.messageId = static_cast<uint16_t>(message[0] | message[1] << 8);
+  QmiCursor header{4, 0, const_cast<uint8_t*>(message)};
+  get_u16(&header, &context.messageId);
   context.record = record;
   context.scratch = scratch;
   if (record->service == kDeviceService) {
