@@ -2,29 +2,20 @@
 // daemon started.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/frontend/vantctl_runs.h"
 #include "tests/support/abstract_socket.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace vant::test {
 namespace {
 
-const std::string kVantctl = VANT_BIN_DIR "/vantctl";
 const std::string kParseFailed = "main: opts parse args failed\n";
 const std::string kValidateFailed = "main: opts validate failed\n";
 constexpr int kOptionFailureStatus = 255;
-
-ProcessResult vantctl(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), kVantctl);
-  return run_process(arguments);
-}
 
 struct RefusedCase {
   std::vector<std::string> arguments;
@@ -58,40 +49,18 @@ TEST(VantctlOptions, RefusedCommandLinesReportAndExit255) {
   }
 }
 
-// A stand-in daemon that only leaves a mark when something executes it.
-class MarkerDaemon {
- public:
-  MarkerDaemon() {
-    char dir[] = "/tmp/vantctl-options-XXXXXX";
-    dir_ = mkdtemp(dir);
-    path_ = dir_ + "/vantsdk";
-    std::ofstream(path_) << "#!/bin/sh\ntouch " << dir_ << "/started\n";
-    chmod(path_.c_str(), 0755);
-  }
-  ~MarkerDaemon() {
-    unlink((dir_ + "/started").c_str());
-    unlink(path_.c_str());
-    rmdir(dir_.c_str());
-  }
-  const std::string& path() const { return path_; }
-  bool started() const { return access((dir_ + "/started").c_str(), F_OK) == 0; }
-
- private:
-  std::string dir_;
-  std::string path_;
-};
-
 TEST(VantctlOptions, RefusedCommandLineStartsNoDaemon) {
-  MarkerDaemon daemon;
+  TempDir dir;
+  const std::string daemon = dir.write_file("vantsdk", marker_daemon_script(dir), 0755);
   const std::vector<std::vector<std::string>> refused = {
-      {"-s", daemon.path(), "-d", "1x"},
-      {"-s", daemon.path(), "-x", "-q"},
-      {"-s", daemon.path(), "-j", std::string(600, 'x')},
+      {"-s", daemon, "-d", "1x"},
+      {"-s", daemon, "-x", "-q"},
+      {"-s", daemon, "-j", std::string(600, 'x')},
   };
   for (const auto& arguments : refused) {
     EXPECT_TRUE(vantctl(arguments).exited_with(kOptionFailureStatus)) << arguments[2];
   }
-  EXPECT_FALSE(daemon.started());
+  EXPECT_FALSE(dir.contains(kMarkerFile));
   EXPECT_FALSE(abstract_name_bound(presence_socket_name(0)));
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/abstract_socket.h"
 #include "tests/support/daemon_process.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/temp_dir.h"
 
 namespace vant::test {
 namespace {
@@ -87,6 +89,20 @@ TEST(DaemonProcess, DaemonThatEndsEarlyIsNotAwaited) {
   const int status = daemon.stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4);
   EXPECT_EQ("no modem\n", daemon.output());
+}
+
+TEST(TempDir, HoldsFilesAndGoesAwayWithThem) {
+  std::string path;
+  {
+    TempDir dir;
+    path = dir.path();
+    ASSERT_FALSE(path.empty());
+    const std::string script = dir.write_file("hello", "#!/bin/sh\necho hi\n", 0755);
+    EXPECT_TRUE(dir.contains("hello"));
+    EXPECT_FALSE(dir.contains("other"));
+    EXPECT_EQ("hi\n", run_process({script}).out);
+  }
+  EXPECT_NE(0, access(path.c_str(), F_OK));
 }
 
 }  // namespace
