@@ -14,6 +14,13 @@ namespace {
 
 Daemon* g_daemon = nullptr;
 
+sigset_t stop_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&set, signal);
+  return set;
+}
+
 void on_stop_signal(int) {
   // request_stop only writes to an eventfd: safe in a signal handler.
   if (g_daemon != nullptr) g_daemon->request_stop();
@@ -51,11 +58,14 @@ void install_stop_signals(Daemon& daemon) {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
   action.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &action, nullptr);
-  // Whoever started us may have blocked or ignored signals; exec keeps both.
-  sigset_t all;
-  sigemptyset(&all);
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&all, signal);
-  sigprocmask(SIG_UNBLOCK, &all, nullptr);
+  // Whoever started us may also have blocked them; exec keeps the mask.
+  const sigset_t set = stop_signals();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void block_stop_signals() {
+  const sigset_t set = stop_signals();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
 }  // namespace vant::daemon

@@ -11,8 +11,12 @@ namespace vant::daemon {
 // Returns in the child only; false (with the reason) if it could not detach.
 bool detach_from_caller(std::string& error);
 
-// Signals that end the daemon call request_stop on it; every other signal
-// keeps the disposition a daemon needs (SIGPIPE ignored).
+// Holds back the signals that end the daemon until install_stop_signals, so
+// that one arriving while the daemon is being set up ends it cleanly too.
+void block_stop_signals();
+
+// Signals that end the daemon call request_stop on it (one held back meanwhile
+// is delivered now); SIGPIPE is ignored.
 class Daemon;
 void install_stop_signals(Daemon& daemon);
 

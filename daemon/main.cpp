@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const DaemonOptions& options = parsed.options;
+  block_stop_signals();
 
   // Before detaching, so that a refusal reaches whoever started us.
   std::string error;
