@@ -203,6 +203,8 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
   if (!session_) return refuse(kFailNoDevice);
+  if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
+    return refuse(kFailTooMany);
   RequestOrigin origin;
   origin.pair = static_cast<uint8_t>(pair);
   origin.transaction = request.transaction;

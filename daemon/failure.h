@@ -18,6 +18,8 @@ inline constexpr uint32_t kFailWrongDevice = 7;  // "Invalid WWAN device ID"
 inline constexpr uint32_t kFailNotConnected = 8;  // "No connection to WWAN device"
 // A client instance outside 0..7.
 inline constexpr uint32_t kFailNoInterface = kNoQmiInterface;  // 9
+// The client has too many requests waiting for the modem already.
+inline constexpr uint32_t kFailTooMany = 11;  // "Unable to schedule QMI request"
 // The modem restarted and dropped the request.
 inline constexpr uint32_t kFailModemRestarted = 13;  // "Error receiving QMI response"
 // The modem's answer does not fit in one datagram to the client.

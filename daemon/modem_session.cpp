@@ -225,6 +225,14 @@ size_t ModemSession::allocated_clients() const {
   }));
 }
 
+size_t ModemSession::outstanding(uint8_t pair) const {
+  size_t count = 0;
+  for (const auto& [key, p] : pending_) count += p.origin.pair == pair;
+  for (const auto& [key, slot] : slots_)
+    for (const auto& q : slot.waiting) count += q.origin.pair == pair;
+  return count;
+}
+
 void ModemSession::on_timer(TimePoint now) {
   expire_controls(now);
   const auto tlvs = failure_tlvs(kFailTimedOut);

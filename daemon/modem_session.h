@@ -82,6 +82,8 @@ class ModemSession {
   void forget_pair(uint8_t pair);
 
   size_t allocated_clients() const;
+  // Requests of a pair that wait for the modem or for their client id.
+  size_t outstanding(uint8_t pair) const;
 
  private:
   enum class Phase { idle, syncing, ready };

@@ -360,6 +360,28 @@ TEST_F(DaemonTest, AClientThatDoesNotReadDoesNotStallTheOthers) {
   EXPECT_EQ(0u, answer->result);
 }
 
+TEST_F(DaemonTest, ARunawayClientIsCappedAtItsOutstandingRequests) {
+  start();
+  modem()->set_handler([](const qmux::Frame&) { return std::vector<qmux::Frame>{}; });
+  TestClient client(kModem, 0);
+  const int cap = static_cast<int>(Daemon::kMaxOutstandingPerClient);
+  for (int i = 0; i < cap + 5; ++i)
+    client.send(QmiRequestSpec{
+        .transaction = uint8_t(i), .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
+  for (int i = 0; i < 5; ++i) {
+    const auto refused = client.receive();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(11u, refused->result);
+    EXPECT_GE(refused->transaction, cap);
+  }
+  TestClient other(kModem, 1);
+  other.send(
+      QmiRequestSpec{.transaction = 1, .service = kNas, .message_id = 0x21, .timeout_ms = 200});
+  const auto own = other.receive();
+  ASSERT_TRUE(own);
+  EXPECT_EQ(0xE004u, own->result) << "another client is not capped by the first one's requests";
+}
+
 TEST_F(DaemonTest, TerminateReleasesEveryClientIdAndEnds) {
   start();
   TestClient client(kModem, 0);
