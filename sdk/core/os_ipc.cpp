@@ -1,7 +1,8 @@
 // Abstract Unix datagram sockets between the client and the SDK daemon.
-#include <sys/select.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -112,23 +113,31 @@ int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length) {
 
 namespace {
 
-// 1 when the socket is readable, 0 when the limit passed, -1 on failure.
+uint64_t now_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+// 1 when the socket is readable (or has an exceptional condition), 0 when
+// the limit passed, -1 on failure. poll rather than select: a descriptor
+// number above FD_SETSIZE must not write past an fd_set.
 int wait_readable(int socket, uint32_t timeout_ms) {
-  timeval limit{};
-  limit.tv_sec = timeout_ms / 1000;
-  limit.tv_usec = static_cast<suseconds_t>((static_cast<uint64_t>(timeout_ms) * 1000) % 1000000);
+  const uint64_t deadline = now_ms() + timeout_ms;
   for (;;) {
-    fd_set readable;
-    fd_set exceptional;
-    FD_ZERO(&readable);
-    FD_ZERO(&exceptional);
-    FD_SET(socket, &readable);
-    FD_SET(socket, &exceptional);
-    // Linux select leaves the unused time in limit, so a restart after an
-    // interruption keeps the original deadline.
-    const int ready =
-        select(socket + 1, &readable, nullptr, &exceptional, timeout_ms != 0 ? &limit : nullptr);
+    int wait = -1;
+    if (timeout_ms != 0) {
+      const uint64_t now = now_ms();
+      wait = now >= deadline ? 0 : static_cast<int>(std::min<uint64_t>(deadline - now, INT32_MAX));
+    }
+    pollfd watched{socket, POLLIN | POLLPRI, 0};
+    const int ready = poll(&watched, 1, wait);
+    if (ready > 0 && (watched.revents & POLLNVAL) != 0) {
+      errno = EBADF;
+      return -1;
+    }
     if (ready >= 0) return ready > 0 ? 1 : 0;
+    // An interrupted wait goes on with the time that is left.
     if (errno != EINTR) return -1;
   }
 }

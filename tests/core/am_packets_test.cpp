@@ -66,17 +66,6 @@ TEST(AmPackets, TerminateRequestBytes) {
   EXPECT_EQ(kSdkRequestTerminate, type);
 }
 
-TEST(AmPackets, SdkResponseHeaderIsSevenBytes) {
-  const Bytes header{2, 0x78, 0x56, 0x34, 0x12, 0xCD, 0xAB};
-  const uint8_t* cursor = header.data();
-  SdkResponseHeader record{};
-  amparsesdkheader(&cursor, &record);
-  EXPECT_EQ(2, record.requestType);
-  EXPECT_EQ(0x12345678u, record.value32);
-  EXPECT_EQ(0xABCD, record.value16);
-  EXPECT_EQ(header.data() + 7, cursor);
-}
-
 TEST(AmPackets, PayloadOffsetByType) {
   uint8_t buffer[32];
   const struct {

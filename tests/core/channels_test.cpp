@@ -38,15 +38,6 @@ TEST(ChannelTable, PeersKindsAndPairs) {
   EXPECT_EQ(kNoChannel, ci_nth_of_kind(2, 2));
 }
 
-TEST(ChannelTable, SlotsFollowTheTable) {
-  ci_setup_slots(7);
-  EXPECT_EQ(7, ci_modem());
-  for (uint32_t n = 0; n < kChannelCount; ++n) {
-    EXPECT_EQ(n, ci_slot(n).number);
-    EXPECT_STREQ(kChannelTable[n].name, ci_slot(n).descriptor.name);
-  }
-}
-
 TEST(ChannelTableDeathTest, UnknownNumbersAndNamesAreFatal) {
   EXPECT_EXIT(cigetchannelname(21), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(cigetchannelnum("NOPE"), testing::ExitedWithCode(1), "");

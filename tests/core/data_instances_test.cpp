@@ -81,18 +81,6 @@ TEST_F(DataInstances, InstanceOfASession) {
   EXPECT_EQ(-1, ops().instance_of_session(77));
 }
 
-TEST_F(DataInstances, RecordsKnowTheirInstanceAndLocksWork) {
-  for (uint32_t i = 0; i < kDataInstances; ++i) {
-    DataInstanceRecord& r = data_instance_table().records[i];
-    EXPECT_EQ(i, r.instance);
-    r.lock(i);
-    r.unlock(i);
-  }
-  ops().lock_table();
-  ops().unlock_table();
-  EXPECT_EQ(nullptr, data_instance_record(8));
-}
-
 class DataInstanceRefresh : public EngineTest {};
 
 TEST_F(DataInstanceRefresh, SuccessfulQueriesUpdateAndFailuresKeepRecords) {

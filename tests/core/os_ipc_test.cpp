@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +109,32 @@ TEST(OsIpc, DatagramsArriveWholeAndTimeOutsGiveLengthZero) {
   EXPECT_EQ(0, std::memcmp(hello, buffer, 3));
   os_ipc_close(&channel);
   close(peer);
+}
+
+TEST(OsIpc, DescriptorBeyondTheSelectLimitIsServed) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_max < 2048) GTEST_SKIP() << "cannot open descriptor 2000 here";
+  const rlimit raised{2048, limit.rlim_max};
+  ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &raised));
+  const int peer = bind_name("KEL3_SDK_QMRR1_SOCKET_0");
+  IpcChannel channel;
+  ASSERT_EQ(1, os_ipc_open(&channel, 0, "QMRR1", 3));
+  ASSERT_EQ(2000, dup2(channel.socket, 2000));
+  close(channel.socket);
+  channel.socket = 2000;
+  uint8_t buffer[8];
+  size_t length = sizeof buffer;
+  EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 10));
+  EXPECT_EQ(0u, length);
+  const sockaddr_un client = os_channel_address(ChannelSide::kClient, 3, "QMRR1", 0);
+  sendto(peer, "ok", 2, 0, reinterpret_cast<const sockaddr*>(&client), sizeof client);
+  length = sizeof buffer;
+  EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 1000));
+  EXPECT_EQ(2u, length);
+  os_ipc_close(&channel);
+  close(peer);
+  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 TEST(OsRunCheck, SteadyDaemonCountsAndVanishingOneDoesNot) {

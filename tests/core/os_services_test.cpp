@@ -122,19 +122,6 @@ TEST(OsFiles, StatAndDirectoryIteration) {
   rmdir(directory);
 }
 
-std::atomic<bool> g_thread_ran{false};
-void* mark_ran(void* argument) {
-  g_thread_ran = argument == nullptr;
-  return nullptr;
-}
-
-TEST(OsThreads, DetachedThreadRunsWithANullArgument) {
-  os_thread_create(&mark_ran);
-  for (int i = 0; i < 200 && !g_thread_ran; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_TRUE(g_thread_ran);
-}
-
 TEST(OsThreadsDeathTest, MutexMisuseIsFatal) {
   OsMutex m;
   os_mutex_init(&m);
