@@ -56,14 +56,6 @@ TEST_F(ProgramTableTest, EveryCommandOptionIsRead) {
   EXPECT_STREQ("/opt/sdk", opts_get_string("sdk_path"));
 }
 
-TEST_F(ProgramTableTest, LongAndShortFlagsAreTheSame) {
-  ASSERT_EQ(0, parse({"--scan"}));
-  EXPECT_TRUE(read_command_options().scan);
-  std::memcpy(OptionTable[5].value, "", 1);
-  ASSERT_EQ(0, parse({"-x"}));
-  EXPECT_TRUE(read_command_options().scan);
-}
-
 TEST_F(ProgramTableTest, SdkPathIsAStringOption) {
   EXPECT_EQ(-1, opts_get_number("sdk_path"));
   EXPECT_EQ(0, opts_get_number("sdk"));
