@@ -162,6 +162,7 @@ void Daemon::drain_requests(size_t pair) {
       VANT_LOG_WARNING("dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
       continue;
     }
+    note_sender(pair, received->credentials.pid);
     on_datagram(pair, std::span<const uint8_t>(buffer, received->size), Clock::now());
   }
 }
@@ -280,6 +281,19 @@ void Daemon::send_to_client(size_t pair, bool notification, std::span<const uint
 void Daemon::client_gone(size_t pair) {
   device_service_.disconnect(pair);
   if (session_) session_->forget_pair(static_cast<uint8_t>(pair));
+  std::erase_if(deferred_, [pair](const Deferred& d) { return d.pair == pair; });
+  pair_pids_[pair] = 0;
+}
+
+void Daemon::note_sender(size_t pair, pid_t pid) {
+  // A client exits without telling us; the next process to claim its pair
+  // starts its transaction numbers afresh and must not receive the answers
+  // meant for the first one, which could carry the very numbers it waits for.
+  if (pair_pids_[pair] != 0 && pair_pids_[pair] != pid) {
+    VANT_LOG_DEBUG("a new client on %s", channel_name(endpoints_.pair(pair).request_number));
+    client_gone(pair);
+  }
+  pair_pids_[pair] = pid;
 }
 
 // ---- The modem ------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // and announced.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,7 @@ class Daemon final : private SessionEvents {
              std::span<const uint8_t> tlvs);
   void send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram);
   void client_gone(size_t pair);
+  void note_sender(size_t pair, pid_t pid);
 
   // The modem.
   void try_open_link(TimePoint now);
@@ -109,6 +111,8 @@ class Daemon final : private SessionEvents {
   std::string node_;
   DeviceService device_service_;
   std::vector<Deferred> deferred_;
+  // The process last heard on each pair: another one means the first is gone.
+  std::array<pid_t, kChannelPairs> pair_pids_{};
 
   bool stopping_ = false;
   TimePoint stop_deadline_{};

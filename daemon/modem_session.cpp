@@ -216,7 +216,13 @@ bool ModemSession::releasing() const {
 }
 
 void ModemSession::forget_pair(uint8_t pair) {
-  for (auto& [key, slot] : slots_) slot.pairs &= ~pair_bit(pair);
+  for (auto& [key, p] : pending_)
+    if (p.origin.pair == pair) p.origin.pair = kOrphanOrigin;
+  for (auto& [key, slot] : slots_) {
+    slot.pairs &= ~pair_bit(pair);
+    for (auto& q : slot.waiting)
+      if (q.origin.pair == pair) q.origin.pair = kOrphanOrigin;
+  }
 }
 
 size_t ModemSession::allocated_clients() const {

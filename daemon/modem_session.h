@@ -24,8 +24,10 @@ namespace vant::daemon {
 using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
 
-// The channel pair number of a request the daemon makes for itself.
+// The channel pair number of a request the daemon makes for itself, and of
+// one whose client has gone (its answer goes nowhere).
 inline constexpr uint8_t kDaemonOrigin = 0xFF;
+inline constexpr uint8_t kOrphanOrigin = 0xFE;
 inline constexpr uint8_t kClientInstances = 8;
 
 // Who is waiting for an answer and what to echo back to them.
@@ -78,7 +80,8 @@ class ModemSession {
   void release_all(TimePoint now);
   bool releasing() const;
 
-  // A client's pair went away: its indications stop.
+  // A client's pair went away: its indications stop, and the answers to its
+  // requests go nowhere (not to the next client on that pair).
   void forget_pair(uint8_t pair);
 
   size_t allocated_clients() const;

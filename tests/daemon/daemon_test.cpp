@@ -523,6 +523,38 @@ TEST_F(DaemonTest, DisconnectedClientsGetNoDeviceStates) {
   EXPECT_FALSE(client.receive_indication(500ms));
 }
 
+TEST_F(DaemonTest, AnswersForAClientThatLeftDoNotReachTheNextOnItsPair) {
+  start();
+  const std::vector<uint8_t> marker{0x10, 0x01, 0x00, 0xAA};
+  auto held = std::make_shared<std::vector<qmux::Frame>>();
+  modem()->set_handler([held, marker](const qmux::Frame& request) {
+    if (request.tlvs == marker) {
+      held->push_back(request);
+      return std::vector<qmux::Frame>{};
+    }
+    return std::vector<qmux::Frame>{FakeModem::echo(request)};
+  });
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The first client asks, then exits before the modem answers.
+    TestClient first(kModem, 0);
+    first.send(QmiRequestSpec{.transaction = 5,
+                              .service = kNas,
+                              .message_id = 0x21,
+                              .tlvs = marker,
+                              .timeout_ms = 60000});
+    _exit(0);
+  }
+  ASSERT_EQ(child, waitpid(child, nullptr, 0));
+  ASSERT_TRUE(modem()->wait_for([&](const qmux::Frame& f) { return f.tlvs == marker; }));
+
+  TestClient next(kModem, 0);
+  ASSERT_TRUE(next.request({.transaction = 1, .service = kNas, .message_id = 0x21}));
+  modem()->send(FakeModem::echo(held->front()));
+  EXPECT_FALSE(next.receive(300ms)) << "the first client's answer reached the next one";
+}
+
 TEST_F(DaemonTest, DatagramsOfOtherUsersAreDropped) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to send as another user";
   start();
