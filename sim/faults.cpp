@@ -57,6 +57,14 @@ void inject_error(qmux::Frame& answer, uint16_t error, bool keep_tlvs) {
   answer.tlvs = out.take();
 }
 
+void keep_only_result(qmux::Frame& answer) {
+  TlvBuilder out;
+  for (const auto& t : split(answer.tlvs)) {
+    if (t.type == qmux::kResultTlv) out.add(t.type, t.value);
+  }
+  answer.tlvs = out.take();
+}
+
 std::vector<std::vector<uint8_t>> answer_writes(const qmux::Frame& answer, Malformation how) {
   qmux::Frame frame = answer;
   switch (how) {

@@ -13,6 +13,9 @@ namespace vant::sim {
 // TLVs it would have carried besides the result.
 void inject_error(qmux::Frame& answer, uint16_t error, bool keep_tlvs);
 
+// Keeps the result TLV of the answer and drops every other TLV.
+void keep_only_result(qmux::Frame& answer);
+
 // The writes that carry the answer, spoilt as asked (one write per frame, the
 // noise in a write of its own).
 std::vector<std::vector<uint8_t>> answer_writes(const qmux::Frame& answer, Malformation how);

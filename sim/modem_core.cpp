@@ -85,6 +85,7 @@ std::optional<Scheduled> ModemCore::handle(const qmux::Frame& request, Clock::ti
   Reply reply = answer(request);
   if (rule && rule->drop) return std::nullopt;
   if (rule && rule->qmi_error) inject_error(reply.answer, rule->qmi_error, rule->keep_tlvs);
+  if (rule && rule->only_result) keep_only_result(reply.answer);
   const uint32_t latency =
       (rule && rule->latency_ms ? *rule->latency_ms : scenario_.behaviour.latency_ms) +
       reply.work_ms;

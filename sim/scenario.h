@@ -242,9 +242,10 @@ enum class Malformation : uint8_t {
 // How the modem treats one message (or every message, as the default).
 struct MessageRule {
   std::optional<uint32_t> latency_ms;
-  uint16_t qmi_error = 0;  // 0 = answer normally
-  bool keep_tlvs = false;  // an injected error still carries the usual TLVs
-  bool drop = false;       // never answer
+  uint16_t qmi_error = 0;    // 0 = answer normally
+  bool keep_tlvs = false;    // an injected error still carries the usual TLVs
+  bool only_result = false;  // the answer carries its result TLV and nothing else
+  bool drop = false;         // never answer
   Malformation malformed = Malformation::none;
   std::optional<uint32_t> count;  // apply to the first N requests only
 };

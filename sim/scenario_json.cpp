@@ -8,6 +8,7 @@
 
 #include "sim/json_fields.h"
 #include "sim/messages.h"
+#include "sim/nas_encoding.h"
 
 namespace vant::sim {
 namespace {
@@ -510,6 +511,7 @@ MessageRule read_rule(const Json& j, const std::string& path) {
   r.integer("latency_ms", rule.latency_ms);
   r.integer("qmi_error", rule.qmi_error);
   r.boolean("keep_tlvs", rule.keep_tlvs);
+  r.boolean("only_result", rule.only_result);
   r.boolean("drop", rule.drop);
   if (r.has("malformed"))
     rule.malformed = read_malformation(r.at("malformed"), r.path_of("malformed"));
@@ -581,6 +583,25 @@ std::optional<std::pair<uint16_t, uint16_t>> read_registered(const Json& j,
   return plmn;
 }
 
+// The largest TLV area a QMUX frame of a service can carry.
+constexpr size_t kMaxTlvArea = 0xFFFF - 5 - 3 - 4;
+
+// The cell and network lists must fit the frames that carry them.
+void check_answer_sizes(const Scenario& s) {
+  qmux::TlvBuilder cells;
+  encode_cell_location(s.cells, cells);
+  if (cells.area().size() > kMaxTlvArea)
+    throw FieldError("cells", "the cell location answer would take " +
+                                  std::to_string(cells.area().size()) +
+                                  " bytes; a frame holds at most " + std::to_string(kMaxTlvArea));
+  qmux::TlvBuilder scan;
+  encode_network_scan(s.scan, s.networks, s.registered, scan);
+  if (scan.area().size() > kMaxTlvArea)
+    throw FieldError("networks",
+                     "the network scan answer would take " + std::to_string(scan.area().size()) +
+                         " bytes; a frame holds at most " + std::to_string(kMaxTlvArea));
+}
+
 Scenario read_scenario(const Json& j) {
   ObjectReader r(j, "");
   Scenario s;
@@ -590,8 +611,6 @@ Scenario read_scenario(const Json& j) {
     s = default_scenario();
   } else if (!base.empty()) {
     throw FieldError("base", "expected \"default\", got \"" + base + "\"");
-  } else {
-    s.identity = Identity{};
   }
   r.string("name", s.name);
   r.string("description", s.description);
@@ -604,6 +623,7 @@ Scenario read_scenario(const Json& j) {
   read_sessions(r, s.sessions);
   if (r.has("behaviour")) read_behaviour(r.at("behaviour"), "behaviour", s.behaviour);
   r.finish();
+  check_answer_sizes(s);
   return s;
 }
 
