@@ -223,6 +223,15 @@ TEST(ChannelLockE2e, OnlyTheCommandOfHighestPrecedenceRuns) {
   expect_locks(kUnlocked, "chanreset and setchanlock");
 }
 
+// A read answered with success but without lock TLVs shows every lock as not
+// reported: status FF and all-ones values.
+TEST(ChannelLockE2e, LocksTheModemDoesNotReportShowAsUnknown) {
+  ScenarioModem modem("locks-result-only");
+  ASSERT_TRUE(modem.ready()) << modem.log();
+  constexpr uint32_t kUnknown = 4294967295u;
+  expect_locks({0xFF, kUnknown, 0xFF, kUnknown, kUnknown, 0xFF, kUnknown, kUnknown}, "start");
+}
+
 // The modem's refusal comes through as 1000 plus its QMI error; the reset
 // still sends its second request after the first failed.
 TEST(ChannelLockE2e, ModemRefusalIsReportedAsItsQmiError) {
