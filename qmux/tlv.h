@@ -47,6 +47,7 @@ struct QmiResult {
   uint16_t result = kQmiResultSuccess;
   uint16_t error = 0;
   bool ok() const { return result == kQmiResultSuccess; }
+  bool operator==(const QmiResult&) const = default;
 };
 // The result TLV of a response, if present and whole.
 std::optional<QmiResult> find_result(std::span<const uint8_t> tlvs);

@@ -29,6 +29,7 @@ class StreamServer {
   bool write_due(Clock::time_point now);
   void queue(Writes writes, Clock::time_point due);
   std::optional<ServeEnd> read_frames(Clock::time_point now);
+  void dispatch_frames(Clock::time_point now);
   void forget_host();
 
   ModemCore& core_;
@@ -83,6 +84,7 @@ bool StreamServer::write_due(Clock::time_point now) {
   if (reassembler_.pending() > 0 && now - partial_since_ >= kPartialFrameTimeout) {
     reassembler_.abandon_partial();
     partial_since_ = now;
+    dispatch_frames(now);  // what followed the abandoned start may be whole frames
   }
   while (!pending_.empty() && pending_.begin()->first <= now) {
     const Writes writes = std::move(pending_.begin()->second);
@@ -116,11 +118,15 @@ std::optional<ServeEnd> StreamServer::read_frames(Clock::time_point now) {
       return ServeEnd::io_error;
   }
   if (before == 0) partial_since_ = now;
+  dispatch_frames(now);
+  return std::nullopt;
+}
+
+void StreamServer::dispatch_frames(Clock::time_point now) {
   while (auto frame = reassembler_.next()) {
     if (auto answer = core_.handle(*frame, now)) queue(std::move(answer->writes), answer->due);
     partial_since_ = now;
   }
-  return std::nullopt;
 }
 
 // The host went away: what it left half-sent and what we owed it are void.

@@ -1,0 +1,378 @@
+// Interoperability: vantsim on a pseudo-terminal, driven by Debian's qmicli,
+// an independent QMI host. Each test passes only when qmicli decodes our
+// answers into the values of the scenario the emulator runs.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/scenario_json.h"
+
+extern char** environ;
+
+namespace vant::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kQmicli = "/usr/bin/qmicli";
+
+std::string interop_scenario_path() {
+  return std::string(VANT_SOURCE_DIR) + "/tests/sim/interop.json";
+}
+
+// Starts a program with its output going to output_fd (both streams), or
+// to nowhere when output_fd is -1.
+pid_t spawn(const std::vector<std::string>& args, int output_fd) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (output_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output_fd, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Runs a program and returns what it printed, ending it if it takes too long.
+std::string run(const std::vector<std::string>& args, std::chrono::seconds limit = 30s) {
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
+  const pid_t pid = spawn(args, pipe_fds[1]);
+  close(pipe_fds[1]);
+  std::string output;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{pipe_fds[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+      ADD_FAILURE() << args[0] << " did not finish in time";
+      if (pid > 0) kill(pid, SIGKILL);
+      break;
+    }
+    char buffer[4096];
+    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    output.append(buffer, static_cast<size_t>(n));
+  }
+  close(pipe_fds[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  return output;
+}
+
+// The PLMN as qmicli prints it: the six digit nibbles in wire order, the
+// filler nibble of a two-digit MNC left out.
+std::string plmn_text(const Plmn& plmn) {
+  std::string out;
+  for (uint8_t b : plmn) {
+    for (uint8_t nibble : {static_cast<uint8_t>(b & 0x0F), static_cast<uint8_t>(b >> 4)}) {
+      if (nibble != 0x0F) out += static_cast<char>('0' + nibble);
+    }
+  }
+  return out;
+}
+
+std::string tenths(int value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value / 10.0);
+  return text;
+}
+
+std::string fixed(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%f", value);
+  return text;
+}
+
+std::string yes_no(bool value) {
+  return value ? "'yes'" : "'no'";
+}
+
+template <class T>
+std::string q(T value) {
+  return "'" + std::to_string(value) + "'";
+}
+
+// Lines of qmicli's report that our values must produce, in order.
+class Expected {
+ public:
+  Expected& operator()(const std::string& needle) {
+    needles_.push_back(needle);
+    return *this;
+  }
+  // Each needle must be found on a line after the one where the previous was.
+  ::testing::AssertionResult found_in(const std::string& output) const {
+    std::istringstream lines(output);
+    std::string line;
+    size_t i = 0;
+    while (i < needles_.size() && std::getline(lines, line)) {
+      if (line.find(needles_[i]) != std::string::npos) ++i;
+    }
+    if (i == needles_.size()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "missing, in order: \"" << needles_[i] << "\" in:\n"
+                                         << output;
+  }
+
+ private:
+  std::vector<std::string> needles_;
+};
+
+void expect_lte_cells(Expected& e, const std::vector<LteCell>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const auto& c = cells[i];
+    e("Cell [" + std::to_string(i) + "]:")("Physical Cell ID: " + q(c.pci))(
+        "RSRQ: '" + tenths(c.rsrq) + "' dB")("RSRP: '" + tenths(c.rsrp) + "' dBm")(
+        "RSSI: '" + tenths(c.rssi) + "' dBm")("Cell Selection RX Level: " + q(c.srx_lev));
+  }
+}
+
+void expect_geran(Expected& e, const Geran& g) {
+  e("GERAN Info")("Cell ID: " + q(g.cell_id))("PLMN: '" + plmn_text(g.plmn) + "'")(
+      "Location Area Code: " + q(g.lac))("GERAN Absolute RF Channel Number: " +
+                                         q(g.arfcn))("Base Station Identity Code: " + q(g.bsic))(
+      "Timing Advance: " + q(g.timing_advance))("('" + std::to_string(g.rx_level) + "')");
+  for (size_t i = 0; i < g.nmr.size(); ++i) {
+    const auto& n = g.nmr[i];
+    e("Cell [" + std::to_string(i) + "]:")("Cell ID: " + q(n.cell_id))("PLMN: '" +
+                                                                       plmn_text(n.plmn) + "'")(
+        "Location Area Code: " + q(n.lac))("GERAN Absolute RF Channel Number: " + q(n.arfcn))(
+        "Base Station Identity Code: " + q(n.bsic))("('" + std::to_string(n.rx_level) + "')");
+  }
+}
+
+void expect_umts(Expected& e, const Umts& u) {
+  e("UMTS Info")("Cell ID: " + q(u.cell_id))("PLMN: '" + plmn_text(u.plmn) + "'")(
+      "Location Area Code: " + q(u.lac))("UTRA Absolute RF Channel Number: " + q(u.uarfcn))(
+      "Primary Scrambling Code: " + q(u.psc))("RSCP: " + q(u.rscp) + " dBm")("ECIO: " + q(u.ecio) +
+                                                                             " dBm");
+  for (size_t i = 0; i < u.instances.size(); ++i) {
+    const auto& c = u.instances[i];
+    e("Cell [" + std::to_string(i) + "]:")("UTRA Absolute RF Channel Number: " + q(c.uarfcn))(
+        "Primary Scrambling Code: " + q(c.psc))("RSCP: " + q(c.rscp) +
+                                                " dBm")("ECIO: " + q(c.ecio) + " dBm");
+  }
+  for (size_t i = 0; i < u.geran_instances.size(); ++i) {
+    const auto& g = u.geran_instances[i];
+    // qmicli shows this RSSI as an unsigned 16-bit number.
+    e("Neighboring GERAN Cell [" + std::to_string(i) + "]:")(
+        "GERAN Absolute RF Channel Number: " + q(g.arfcn))("Network Color Code: " + q(g.bsic_ncc))(
+        "Base Station Color Code: " + q(g.bsic_bcc))("RSSI: " + q(static_cast<uint16_t>(g.rssi)));
+  }
+}
+
+void expect_cdma(Expected& e, const Cdma& c) {
+  // Latitude and longitude in units of 0.25 seconds of arc.
+  e("CDMA Info")("System ID: " + q(c.sid))("Network ID: " + q(c.nid))(
+      "Base Station ID: " + q(c.base_id))("Reference PN: " + q(c.ref_pn))(
+      "Latitude: '" + fixed(c.base_latitude * 0.25 / 3600))("Longitude: '" +
+                                                            fixed(c.base_longitude * 0.25 / 3600));
+}
+
+void expect_lte(Expected& e, const Cells& c) {
+  const auto& l = *c.lte_intra;
+  e("Intrafrequency LTE Info")("UE In Idle: 'yes'")("PLMN: '" + plmn_text(l.plmn) + "'")(
+      "Tracking Area Code: " + q(l.tac))("Global Cell ID: " + q(l.global_cell_id))(
+      "EUTRA Absolute RF Channel Number: " + q(l.earfcn))("Serving Cell ID: " +
+                                                          q(l.serving_cell_id))(
+      "Cell Reselection Priority: " + q(l.cell_resel_priority))("S Non Intra Search Threshold: " +
+                                                                q(l.s_non_intra_search))(
+      "Serving Cell Low Threshold: " + q(l.thresh_serving_low))("S Intra Search Threshold: " +
+                                                                q(l.s_intra_search));
+  expect_lte_cells(e, l.cells);
+  e("Interfrequency LTE Info")("UE In Idle: 'yes'");
+  for (size_t i = 0; i < c.lte_inter->frequencies.size(); ++i) {
+    const auto& f = c.lte_inter->frequencies[i];
+    e("Frequency [" + std::to_string(i) + "]:")("EUTRA Absolute RF Channel Number: " + q(f.earfcn))(
+        "Selection RX Level Low Threshold: " +
+        q(f.thresh_x_low))("Cell Selection RX Level High Threshold: " + q(f.thresh_x_high))(
+        "Cell Reselection Priority: " + q(f.cell_resel_priority));
+    expect_lte_cells(e, f.cells);
+  }
+}
+
+void expect_lte_neighbours(Expected& e, const Cells& c) {
+  e("LTE Info Neighboring GSM")("UE In Idle: 'yes'");
+  for (size_t i = 0; i < c.lte_gsm->frequencies.size(); ++i) {
+    const auto& f = c.lte_gsm->frequencies[i];
+    char ncc[16];
+    std::snprintf(ncc, sizeof ncc, "'0x%02X'", f.ncc_permitted);
+    e("Frequency [" + std::to_string(i) +
+      "]:")("Cell Reselection Priority: " +
+            q(f.cell_resel_priority))("Cell Reselection High Threshold: " + q(f.thresh_gsm_high))(
+        "Cell Reselection Low Threshold: " + q(f.thresh_gsm_low))(std::string("NCC Permitted: ") +
+                                                                  ncc);
+    for (size_t j = 0; j < f.cells.size(); ++j) {
+      const auto& g = f.cells[j];
+      e("Cell [" + std::to_string(j) + "]:")("GERAN Absolute RF Channel Number: " + q(g.arfcn))(
+          "Band Is 1900: " + yes_no(g.band_1900))("Base Station Identity Code: " + q(g.bsic_id))(
+          "RSSI: '" + tenths(g.rssi) + "' dB")("Cell Selection RX Level: " + q(g.srx_lev));
+    }
+  }
+  e("LTE Info Neighboring WCDMA")("UE In Idle: 'yes'");
+  for (size_t i = 0; i < c.lte_wcdma->frequencies.size(); ++i) {
+    const auto& f = c.lte_wcdma->frequencies[i];
+    e("Frequency [" + std::to_string(i) + "]:")("UTRA Absolute RF Channel Number: " + q(f.uarfcn))(
+        "Cell Reselection Priority: " +
+        q(f.cell_resel_priority))("Cell Reselection High Threshold: " + q(f.thresh_x_high))(
+        "Cell Reselection Low Threshold: " + q(f.thresh_x_low));
+    for (size_t j = 0; j < f.cells.size(); ++j) {
+      const auto& w = f.cells[j];
+      e("Cell [" + std::to_string(j) + "]:")("Primary Scrambling Code: " + q(w.psc))(
+          "CPICH RSCP: '" + tenths(w.cpich_rscp) + "' dBm")("CPICH EcNo: '" + tenths(w.cpich_ecno) +
+                                                            "' dB")("Cell Selection RX Level: " +
+                                                                    q(w.srx_lev));
+    }
+  }
+}
+
+// qmicli reads TLV 0x18's RSRP and RSRQ words as 32-bit floats.
+float as_float(uint32_t word) {
+  return std::bit_cast<float>(word);
+}
+
+void expect_umts_extras(Expected& e, const Cells& c) {
+  e("UMTS Cell ID: " + q(*c.umts_cell_id))("UMTS Info Neighboring LTE");
+  for (size_t i = 0; i < c.wcdma_lte->cells.size(); ++i) {
+    const auto& n = c.wcdma_lte->cells[i];
+    e("Frequency [" + std::to_string(i) + "]:")("EUTRA Absolute RF Channel Number: " + q(n.earfcn))(
+        "Physical Cell ID: " + q(n.pci))("RSRP: '" + fixed(as_float(n.rsrp)) + "' dBm")(
+        "RSRQ: '" + fixed(as_float(n.rsrq)) + "' dB")("Cell Selection RX Level: " +
+                                                      q(n.srx_lev))("Is TDD?: " + yes_no(n.is_tdd));
+  }
+}
+
+class Qmicli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (access(kQmicli, X_OK) != 0)
+      GTEST_SKIP() << kQmicli << " is not installed (Debian package libqmi-utils); "
+                   << "the interoperability test needs it";
+    std::string error;
+    auto scenario = load_scenario_file(interop_scenario_path(), error);
+    ASSERT_TRUE(scenario) << error;
+    scenario_ = std::move(*scenario);
+    char dir[] = "/tmp/vantsim-qmicli-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    dir_ = dir;
+    link_ = dir_ + "/modem";
+    simulator_ = spawn({std::string(VANT_BIN_DIR) + "/vantsim", "--link", link_, "--scenario",
+                        interop_scenario_path()},
+                       -1);
+    ASSERT_GT(simulator_, 0);
+    struct stat st {};
+    for (int i = 0; i < 500 && lstat(link_.c_str(), &st) != 0; ++i)
+      std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(0, lstat(link_.c_str(), &st)) << "vantsim did not publish " << link_;
+  }
+
+  void TearDown() override {
+    if (simulator_ > 0) {
+      kill(simulator_, SIGTERM);
+      waitpid(simulator_, nullptr, 0);
+      struct stat st {};
+      EXPECT_NE(0, lstat(link_.c_str(), &st)) << "vantsim left its link behind";
+    }
+    if (!dir_.empty()) rmdir(dir_.c_str());
+  }
+
+  std::string qmicli(std::vector<std::string> args) {
+    args.insert(args.begin(), {kQmicli, "-d", link_, "--device-open-qmi"});
+    return run(args);
+  }
+
+  Scenario scenario_;
+  std::string dir_, link_;
+  pid_t simulator_ = -1;
+};
+
+TEST_F(Qmicli, DecodesCellLocationIntoTheScenarioValues) {
+  const std::string out = qmicli({"--nas-get-cell-location-info"});
+  const Cells& c = scenario_.cells;
+  Expected e;
+  e("Successfully got cell location info");
+  expect_geran(e, *c.geran);
+  expect_umts(e, *c.umts);
+  expect_cdma(e, *c.cdma);
+  expect_lte(e, c);
+  expect_lte_neighbours(e, c);
+  expect_umts_extras(e, c);
+  EXPECT_TRUE(e.found_in(out));
+}
+
+TEST_F(Qmicli, DecodesNetworkScanIntoTheScenarioValues) {
+  const std::string out = qmicli({"--nas-network-scan"});
+  const char* roaming[] = {"unknown", "home", "roaming"};
+  Expected e;
+  e("Successfully scanned networks");
+  for (size_t i = 0; i < scenario_.networks.size(); ++i) {
+    const auto& n = scenario_.networks[i];
+    const bool serving = scenario_.registered == std::make_pair(n.mcc, n.mnc);
+    e("Network [" + std::to_string(i) + "]:")("MCC: " + q(n.mcc))("MNC: " + q(n.mnc))(
+        std::string("Status: '") + (serving ? "current-serving" : "available") + ", " +
+        roaming[n.roaming] + "'")("Description: '" + n.description + "'");
+  }
+  for (size_t i = 0; i < scenario_.networks.size(); ++i) {
+    const auto& n = scenario_.networks[i];
+    e("Network [" + std::to_string(i) + "]:")("MCC: " + q(n.mcc))("MNC: " + q(n.mnc))(
+        std::string("RAT: '") + (n.rat == kRatLte ? "lte" : "umts") + "'");
+  }
+  for (size_t i = 0; i < scenario_.networks.size(); ++i) {
+    const auto& n = scenario_.networks[i];
+    e("Network [" + std::to_string(i) +
+      "]:")("MCC: " + q(n.mcc))("MNC: " + q(n.mnc))("MCC with PCS digit: " + yes_no(n.flag));
+  }
+  e("Network scan result: success");
+  EXPECT_TRUE(e.found_in(out));
+}
+
+TEST_F(Qmicli, AllocatesAndReleasesClientIds) {
+  auto allocated_cid = [&] {
+    const std::string out = qmicli({"--nas-noop", "--client-no-release-cid"});
+    const auto at = out.find("CID: '");
+    return at == std::string::npos ? -1 : std::stoi(out.substr(at + 6));
+  };
+  EXPECT_EQ(1, allocated_cid());
+  EXPECT_EQ(2, allocated_cid());
+  // Using client id 1 without --client-no-release-cid releases it at exit.
+  qmicli({"--nas-noop", "--client-cid=1"});
+  EXPECT_EQ(1, allocated_cid()) << "the released id is handed out again";
+  EXPECT_EQ(3, allocated_cid());
+}
+
+TEST_F(Qmicli, ReadsTheModemsIdentity) {
+  EXPECT_TRUE(Expected()("Model: '" + scenario_.identity.model + "'")
+                  .found_in(qmicli({"--dms-get-model"})));
+  EXPECT_TRUE(Expected()("Revision: '" + scenario_.identity.firmware_revision + "'")
+                  .found_in(qmicli({"--dms-get-revision"})));
+  EXPECT_TRUE(
+      Expected()("IMEI: '" + scenario_.identity.imei + "'").found_in(qmicli({"--dms-get-ids"})));
+}
+
+TEST_F(Qmicli, UnknownMessagesFailWithInvalidQmiCommand) {
+  EXPECT_TRUE(Expected()("QMI protocol error (71): 'InvalidQmiCommand'")
+                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+}
+
+}  // namespace
+}  // namespace vant::sim

@@ -1,0 +1,93 @@
+#include "sim/radio_view.h"
+
+#include <gtest/gtest.h>
+
+namespace vant::sim {
+namespace {
+
+// The serving LTE cell as (EARFCN, PCI), or (0, 0) when there is no LTE service.
+std::pair<uint32_t, uint32_t> lte_serving(const Cells& c) {
+  if (!c.lte_intra) return {0, 0};
+  return {c.lte_intra->earfcn, c.lte_intra->serving_cell_id};
+}
+
+// The default cells: serving 5110/257 with intra neighbours 312 and 98;
+// inter-frequency 2000 (41, 402, 41 the stronger) and 850 (133).
+TEST(RadioView, LteLocks) {
+  struct Row {
+    const char* what;
+    LteEarfcnLock band;
+    LtePciLock cell;
+    std::pair<uint32_t, uint32_t> serving;
+  };
+  const Row rows[] = {
+      {"no lock", {}, {}, {5110, 257}},
+      {"unlocked values are ignored", {0, 850, 850}, {0, 1, 1}, {5110, 257}},
+      {"PCI lock on the serving cell", {}, {1, 5110, 257}, {5110, 257}},
+      {"PCI lock on an intra neighbour", {}, {1, 5110, 312}, {5110, 312}},
+      {"PCI lock on an inter-frequency cell", {}, {1, 2000, 402}, {2000, 402}},
+      {"PCI lock on an unknown cell", {}, {1, 2000, 999}, {0, 0}},
+      {"PCI lock on an unknown frequency", {}, {1, 9999, 41}, {0, 0}},
+      {"EARFCN lock allowing the serving frequency", {1, 850, 5110}, {}, {5110, 257}},
+      {"EARFCN lock moving to the strongest allowed cell", {1, 2000, 0}, {}, {2000, 41}},
+      {"EARFCN lock on no known frequency", {1, 1, 2}, {}, {0, 0}},
+      {"PCI lock outside the EARFCN lock", {1, 850, 850}, {1, 2000, 41}, {0, 0}},
+      {"PCI lock inside the EARFCN lock", {1, 850, 2000}, {1, 2000, 41}, {2000, 41}},
+  };
+  const Cells base = default_scenario().cells;
+  for (const auto& row : rows) {
+    Locks locks;
+    locks.lte_earfcn = row.band;
+    locks.lte_pci = row.cell;
+    const Cells view = radio_view(base, locks, std::nullopt);
+    EXPECT_EQ(row.serving, lte_serving(view)) << row.what;
+    if (row.serving.first == 0) {
+      EXPECT_FALSE(view.lte_inter || view.lte_gsm || view.lte_wcdma) << row.what;
+    }
+  }
+}
+
+TEST(RadioView, MovingFrequencySwapsTheLists) {
+  Locks locks;
+  locks.lte_pci = {1, 850, 133};
+  const Cells base = default_scenario().cells;
+  const Cells view = radio_view(base, locks, std::nullopt);
+  ASSERT_EQ(1u, view.lte_intra->cells.size());
+  EXPECT_EQ(133, view.lte_intra->cells[0].pci);
+  // The old serving frequency is now heard as an inter-frequency entry.
+  const auto& moved = view.lte_inter->frequencies[1];
+  EXPECT_EQ(5110, moved.earfcn);
+  EXPECT_EQ(base.lte_intra->cells.size(), moved.cells.size());
+  EXPECT_EQ(base.lte_intra->tac, view.lte_intra->tac);
+}
+
+TEST(RadioView, WcdmaLock) {
+  const Cells base = default_scenario().cells;  // serving 4385/211, neighbours 4385/118, 4360/27
+  Locks locks;
+  locks.wcdma = {1, 4360};
+  const Cells moved = radio_view(base, locks, std::nullopt);
+  ASSERT_TRUE(moved.umts);
+  EXPECT_EQ(4360, moved.umts->uarfcn);
+  EXPECT_EQ(27, moved.umts->psc);
+  EXPECT_EQ(211, moved.umts->instances[1].psc) << "the old serving cell became a neighbour";
+
+  locks.wcdma = {1, 10700};
+  const Cells gone = radio_view(base, locks, std::nullopt);
+  EXPECT_FALSE(gone.umts || gone.umts_cell_id || gone.wcdma_lte);
+  EXPECT_TRUE(gone.lte_intra);
+}
+
+TEST(RadioView, ModePreferenceRemovesTechnologies) {
+  Cells base = default_scenario().cells;
+  base.geran = Geran{};
+  base.cdma = Cdma{};
+  const Cells lte_only = radio_view(base, {}, kModeLte);
+  EXPECT_FALSE(lte_only.geran || lte_only.cdma || lte_only.umts || lte_only.wcdma_lte);
+  EXPECT_TRUE(lte_only.lte_intra && lte_only.lte_inter);
+  const Cells no_lte = radio_view(base, {}, kModeGsm | kModeUmts | kModeCdma1x);
+  EXPECT_TRUE(no_lte.geran && no_lte.cdma && no_lte.umts);
+  EXPECT_FALSE(no_lte.lte_intra || no_lte.lte_gsm);
+}
+
+}  // namespace
+}  // namespace vant::sim

@@ -1,0 +1,170 @@
+#include "sim/scenario_json.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "sim/nas_encoding.h"
+
+namespace vant::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Everything a scenario puts on the wire.
+Bytes wire_of(const Scenario& s) {
+  qmux::TlvBuilder out;
+  encode_cell_location(s.cells, out);
+  encode_network_scan(s.scan, s.networks, s.registered, out);
+  encode_channel_locks(s.locks, out);
+  return out.take();
+}
+
+std::string scenario_path(const std::string& name) {
+  return std::string(VANT_SOURCE_DIR) + "/sim/scenarios/" + name;
+}
+
+TEST(Scenario, DefaultFileIsTheBuiltInDefault) {
+  std::string error;
+  const auto file = load_scenario_file(scenario_path("default.json"), error);
+  ASSERT_TRUE(file) << error;
+  const Scenario builtin = default_scenario();
+  EXPECT_EQ(wire_of(builtin), wire_of(*file));
+  EXPECT_EQ(builtin.identity.imei, file->identity.imei);
+  EXPECT_EQ(builtin.identity.model, file->identity.model);
+  EXPECT_EQ(builtin.identity.firmware_revision, file->identity.firmware_revision);
+  EXPECT_EQ(builtin.sessions[0].ipv4, file->sessions[0].ipv4);
+  EXPECT_EQ(builtin.scan.duration_ms, file->scan.duration_ms);
+}
+
+TEST(Scenario, EveryBundledScenarioLoads) {
+  size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(bundled_scenario_dir())) {
+    if (entry.path().extension() != ".json") continue;
+    std::string error;
+    const auto s = load_scenario_file(entry.path(), error);
+    EXPECT_TRUE(s) << error;
+    if (s) {
+      EXPECT_EQ(entry.path().stem().string(), s->name);
+    }
+    ++count;
+  }
+  EXPECT_GE(count, 11u);
+}
+
+TEST(Scenario, BundledNamesResolve) {
+  std::string error;
+  const auto by_name = load_scenario_argument("modem-flaps", error);
+  ASSERT_TRUE(by_name) << error;
+  EXPECT_EQ(6000u, by_name->behaviour.repeat_every_ms);
+  EXPECT_TRUE(load_scenario_argument("slow-scan.json", error));
+  EXPECT_EQ("default", load_scenario_argument("", error)->name);
+  EXPECT_FALSE(load_scenario_argument("no-such-scenario", error));
+  EXPECT_NE(std::string::npos, error.find("no-such-scenario")) << error;
+}
+
+TEST(Scenario, LongListsScenarioHasWhatItsNameSays) {
+  std::string error;
+  const auto s = load_scenario_argument("every-technology-long-lists", error);
+  ASSERT_TRUE(s) << error;
+  const Cells& c = s->cells;
+  EXPECT_TRUE(c.geran && c.umts && c.cdma && c.lte_intra && c.lte_inter && c.lte_gsm &&
+              c.lte_wcdma && c.umts_cell_id && c.wcdma_lte);
+  ASSERT_EQ(255u, c.lte_inter->frequencies.size());
+  EXPECT_EQ(2u, c.lte_inter->frequencies[0].cells.size());
+  EXPECT_EQ(3u, c.lte_inter->frequencies[1].cells.size());
+  EXPECT_TRUE(c.umts->instances.empty());
+  // The answer fits the 2048-byte buffers of the client library.
+  qmux::TlvBuilder out;
+  out.add_result(0);
+  encode_cell_location(c, out);
+  EXPECT_LE(out.area().size() + 4 + 19, 2048u);
+}
+
+TEST(Scenario, PlmnTextsAndHexIntegers) {
+  std::string error;
+  const auto s = parse_scenario(R"({"cells": {"geran": {"plmn": "310-26", "cell_id": "0xA1B2"},
+      "lte_intra": {"plmn": "310-260"}, "umts": {"plmn": [1, 2, 3]}}})",
+                                "t.json", error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ((Plmn{0x13, 0xF0, 0x62}), s->cells.geran->plmn);
+  EXPECT_EQ(0xA1B2u, s->cells.geran->cell_id);
+  EXPECT_EQ((Plmn{0x13, 0x00, 0x62}), s->cells.lte_intra->plmn);
+  EXPECT_EQ((Plmn{1, 2, 3}), s->cells.umts->plmn);
+}
+
+TEST(Scenario, WcdmaLteWordsTakeIntegersOrFloats) {
+  std::string error;
+  const auto s = parse_scenario(
+      R"({"cells": {"wcdma_lte": {"cells": [{"rsrp": 80, "rsrq": -1}, {"rsrp": -95.5}]}}})",
+      "t.json", error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(80u, s->cells.wcdma_lte->cells[0].rsrp);
+  EXPECT_EQ(0xFFFFFFFFu, s->cells.wcdma_lte->cells[0].rsrq);
+  EXPECT_EQ(0xC2BF0000u, s->cells.wcdma_lte->cells[1].rsrp);
+}
+
+// Each bad document must be refused with a message that names the file and,
+// where there is one, the field.
+TEST(Scenario, BadDocumentsNameFileAndField) {
+  struct Row {
+    const char* text;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {R"({"cells": )", R"(scenario "bad.json": not valid JSON)"},
+      {R"([1, 2])", "field \"(top level)\": expected an object"},
+      {R"({"cells": {"umts": {"rscp": "loud"}}})",
+       R"(field "cells.umts.rscp": expected an integer)"},
+      {R"({"cells": {"umts": {"rscp": 40000}}})",
+       R"(field "cells.umts.rscp": expected an integer from -32768 to 32767)"},
+      {R"({"cells": {"lte_inter": {"frequencies": [{}, {"cells": [{"pci": -1}]}]}}})",
+       R"(field "cells.lte_inter.frequencies[1].cells[0].pci")"},
+      {R"({"cells": {"lte_intra": {"earfnc": 1}}})",
+       R"(field "cells.lte_intra.earfnc": unknown field)"},
+      {R"({"networks": [{"mcc": 310}]})", R"(field "networks[0].mnc": missing)"},
+      {R"({"networks": [{"mcc": 310, "mnc": 1, "roaming": 4}]})", R"(field "networks[0].roaming")"},
+      {R"({"cells": {"geran": {"plmn": "31-0260"}}})", R"(field "cells.geran.plmn")"},
+      {R"({"locks": {"lte_pci": {"status": 2}}})", R"(field "locks.lte_pci.status")"},
+      {R"({"sessions": [{"instance": 8}]})", R"(field "sessions[0].instance")"},
+      {R"({"behaviour": {"messages": {"nas.cell_location": {}}}})",
+       R"(field "behaviour.messages.nas.cell_location": unknown message name)"},
+      {R"({"behaviour": {"messages": {"*": {"malformed": "broken"}}}})",
+       R"(field "behaviour.messages.*.malformed")"},
+      {R"({"behaviour": {"outages": [{"at_ms": 100, "for_ms": 50}, {"at_ms": 120, "for_ms": 5}]}})",
+       R"(field "behaviour.outages[1].at_ms")"},
+      {R"({"behaviour": {"outages": [{"at_ms": 100}], "repeat_every_ms": 500}})",
+       R"(field "behaviour.outages[0].for_ms")"},
+      {R"({"scan": {"value_list": [)"
+       "{}"
+       R"(]}, "scan2": 1})",
+       R"(field "scan2": unknown field)"},
+      {R"({"base": "fancy"})", R"(field "base")"},
+      {R"({"scan": {"lists": ["networks", "operators"]}})", R"(field "scan.lists[1]")"},
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    EXPECT_FALSE(parse_scenario(row.text, "bad.json", error)) << row.text;
+    EXPECT_NE(std::string::npos, error.find("scenario \"bad.json\"")) << error;
+    EXPECT_NE(std::string::npos, error.find(row.expected)) << error;
+  }
+}
+
+TEST(Scenario, ListsLongerThanACountByteAreRefused) {
+  std::string cells = R"({"cells": {"lte_intra": {"cells": [)";
+  for (int i = 0; i < 256; ++i) cells += std::string(i ? "," : "") + "{}";
+  cells += "]}}}";
+  std::string error;
+  EXPECT_FALSE(parse_scenario(cells, "long.json", error));
+  EXPECT_NE(std::string::npos, error.find("cells.lte_intra.cells\": at most 255 entries")) << error;
+}
+
+TEST(Scenario, UnreadableFileIsNamed) {
+  std::string error;
+  EXPECT_FALSE(load_scenario_file("/nonexistent/x.json", error));
+  EXPECT_EQ("scenario \"/nonexistent/x.json\": cannot be read", error);
+}
+
+}  // namespace
+}  // namespace vant::sim
