@@ -17,12 +17,9 @@ namespace {
 
 using namespace vant::daemon;
 
-std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options, std::string& error) {
-  if (options.simulate) {
-    auto scenario = vant::sim::load_scenario_argument(options.scenario, error);
-    if (!scenario) return nullptr;
-    return std::make_unique<SimulatorSource>(std::move(*scenario));
-  }
+std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options,
+                                             std::optional<vant::sim::Scenario> scenario) {
+  if (scenario) return std::make_unique<SimulatorSource>(std::move(*scenario));
   if (!options.device.empty()) return std::make_unique<DevicePathSource>(options.device);
   return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
 }
@@ -49,7 +46,7 @@ int main(int argc, char** argv) {
   const DaemonOptions& options = parsed.options;
   block_stop_signals();
 
-  // Before detaching, so that a refusal reaches whoever started us.
+  // Refusals come before detaching, so that they reach whoever started us.
   std::string error;
   std::optional<ClientEndpoints> endpoints;
   switch (ClientEndpoints::open(options.modem, endpoints, error)) {
@@ -61,15 +58,15 @@ int main(int argc, char** argv) {
     case EndpointsStatus::open:
       break;
   }
+  std::optional<vant::sim::Scenario> scenario;
+  if (options.simulate) {
+    scenario = vant::sim::load_scenario_argument(options.scenario, error);
+    if (!scenario) return fail(program, error);
+  }
   if (!options.foreground && !detach_from_caller(error)) return fail(program, error);
   log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
 
-  auto source = make_link_source(options, error);
-  if (!source) {
-    VANT_LOG_ERROR("%s", error.c_str());
-    return 1;
-  }
-  Daemon daemon(std::move(*endpoints), std::move(source));
+  Daemon daemon(std::move(*endpoints), make_link_source(options, std::move(scenario)));
   install_stop_signals(daemon);
   const int status = daemon.run();
   log_close();

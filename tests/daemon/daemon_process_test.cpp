@@ -48,6 +48,13 @@ TEST(DaemonProcess, HelpAndBadCommandLines) {
   EXPECT_NE(std::string::npos, bad.output.find("out of range")) << bad.output;
 }
 
+TEST(DaemonProcess, AScenarioThatCannotBeLoadedIsRefusedBeforeDetaching) {
+  const auto refused = run_program(bin("vantsdk"), {"8", "--simulate=/nonexistent/scenario.json"});
+  EXPECT_EQ(1, refused.status);
+  EXPECT_NE(std::string::npos, refused.output.find("/nonexistent/scenario.json")) << refused.output;
+  EXPECT_FALSE(wait_for_daemon(8, 0ms));
+}
+
 TEST(DaemonProcess, DetachesFromWhoeverStartedIt) {
   constexpr unsigned kModem = 4;
   Process starter(bin("vantsdk"), {std::to_string(kModem), "--device", kNoDevice});
