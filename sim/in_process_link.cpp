@@ -10,7 +10,18 @@ namespace vant::sim {
 InProcessLink::~InProcessLink() {
   emulator_.stop();
   std::lock_guard lock(mutex_);
-  for (auto& t : threads_) t.join();
+  for (auto& s : servers_) s.thread.join();
+}
+
+void InProcessLink::reap() {
+  for (auto it = servers_.begin(); it != servers_.end();) {
+    if (!it->done->load()) {
+      ++it;
+      continue;
+    }
+    it->thread.join();
+    it = servers_.erase(it);
+  }
 }
 
 int InProcessLink::open() {
@@ -21,11 +32,15 @@ int InProcessLink::open() {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return -1;
   std::lock_guard lock(mutex_);
+  reap();
+  auto done = std::make_shared<std::atomic<bool>>(false);
   // The modem's end belongs to its thread, which closes it when done.
-  threads_.emplace_back([this, modem_end = fds[1]] {
+  std::thread thread([this, done, modem_end = fds[1]] {
     emulator_.serve(modem_end);
     close(modem_end);
+    done->store(true);
   });
+  servers_.push_back({std::move(thread), std::move(done)});
   return fds[0];
 }
 

@@ -5,9 +5,11 @@
 // reads end-of-stream; the host closes it and opens again later.
 #pragma once
 
+#include <atomic>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "sim/emulator.h"
 #include "sim/scenario_json.h"
@@ -27,9 +29,17 @@ class InProcessLink {
   int open();
 
  private:
+  struct Server {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  // Joins the threads whose streams have ended, so that a host reopening
+  // the link for days does not pile them up.
+  void reap();
+
   Emulator& emulator_;
   std::mutex mutex_;
-  std::vector<std::thread> threads_;
+  std::list<Server> servers_;
 };
 
 }  // namespace vant::sim

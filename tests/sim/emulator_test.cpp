@@ -349,6 +349,26 @@ TEST(Presence, DisappearingEndsTheStreamAndReturningIsARestart) {
   EXPECT_EQ(1u, emulator.snapshot().restarts);
 }
 
+// One allocation over a fresh host descriptor of the link.
+uint8_t allocate_over(InProcessLink& link) {
+  const int fd = link.open();
+  EXPECT_GE(fd, 0);
+  qmux::write_frame(fd, qmux::ctl::allocate_client_id_request(1, kNas));
+  qmux::Reassembler r;
+  std::optional<qmux::Frame> answer;
+  while (!answer && qmux::read_into(fd, r) == qmux::ReadStatus::data) answer = r.next();
+  close(fd);
+  const auto id = answer ? qmux::ctl::parse_allocate_client_id_response(*answer) : std::nullopt;
+  return id ? id->client_id : 0;
+}
+
+TEST(Presence, InProcessLinkServesEachOpenOfTheSameModem) {
+  Emulator emulator(quick(default_scenario()));
+  InProcessLink link(emulator);
+  // The modem keeps its client ids while hosts come and go.
+  for (uint8_t expected = 1; expected <= 3; ++expected) EXPECT_EQ(expected, allocate_over(link));
+}
+
 TEST(Presence, InProcessLinkRefusesWhileAbsent) {
   Emulator emulator(flapping(0, std::nullopt));
   InProcessLink link(emulator);
