@@ -98,16 +98,19 @@ std::optional<SimulatedDaemon> SimulatedDaemon::start(const DaemonConfig& config
   if (pid == 0) exec_daemon(argv, log.get());
 
   SimulatedDaemon daemon(pid);
+  const std::string log_hint = config.log_path == "/dev/null"
+                                   ? " (--daemon-log=FILE keeps its log)"
+                                   : " (its log: " + config.log_path + ")";
   const Clock::time_point deadline = Clock::now() + kStartLimit;
   std::string how;
   while (!daemon_present(config.modem)) {
     if (reaped_by(pid, Clock::now(), how)) {
       daemon.pid_ = -1;
-      error = config.program + " " + how + " before it answered (see " + config.log_path + ")";
+      error = config.program + " " + how + " before it answered" + log_hint;
       return std::nullopt;
     }
     if (Clock::now() >= deadline) {
-      error = config.program + " did not answer within 5 s (see " + config.log_path + ")";
+      error = config.program + " did not answer within 5 s" + log_hint;
       return std::nullopt;
     }
     std::this_thread::sleep_for(kPollInterval);

@@ -18,11 +18,21 @@ double median_of(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// A ratio column, or "-" when the floor did not run (filtered out).
+std::string ratio(double value, double floor) {
+  char text[32];
+  if (floor > 0)
+    std::snprintf(text, sizeof text, "%.2f", value / floor);
+  else
+    std::snprintf(text, sizeof text, "-");
+  return text;
+}
+
 std::string format_row(const std::string& name, double median, double p99, double floor_median,
                        double floor_p99) {
   char row[200];
-  std::snprintf(row, sizeof row, "%-40s %10.1f %10.1f %13.2f %10.2f", name.c_str(), median, p99,
-                floor_median > 0 ? median / floor_median : 0, floor_p99 > 0 ? p99 / floor_p99 : 0);
+  std::snprintf(row, sizeof row, "%-40s %10.1f %10.1f %13s %10s", name.c_str(), median, p99,
+                ratio(median, floor_median).c_str(), ratio(p99, floor_p99).c_str());
   return row;
 }
 
