@@ -59,6 +59,13 @@ bool width_fits(const PreferenceTlv& row, std::span<const uint8_t> value) {
   return false;
 }
 
+const PreferenceTlv* preference_row(uint8_t type) {
+  for (const auto& row : kPreferenceTlvs) {
+    if (row.type == type) return &row;
+  }
+  return nullptr;
+}
+
 // Every TLV of a request, in order; unknown types are stepped over by callers.
 std::vector<std::pair<uint8_t, std::span<const uint8_t>>> tlvs_of(const Frame& request) {
   std::vector<std::pair<uint8_t, std::span<const uint8_t>>> out;
@@ -122,19 +129,18 @@ Reply nas_register_network(const Frame& request, ModemState& state) {
 
 Reply nas_set_system_selection_preference(const Frame& request, ModemState& state) {
   const auto tlvs = tlvs_of(request);
-  for (const auto& [type, value] : tlvs) {
-    const auto row = std::find_if(std::begin(kPreferenceTlvs), std::end(kPreferenceTlvs),
-                                  [&](const PreferenceTlv& p) { return p.type == type; });
-    if (row != std::end(kPreferenceTlvs) && !width_fits(*row, value))
-      return failure(request, kErrMalformed);
+  std::optional<std::span<const uint8_t>> selection;
+  for (const auto& tlv : tlvs) {
+    const PreferenceTlv* row = preference_row(tlv.first);
+    if (row && !width_fits(*row, tlv.second)) return failure(request, kErrMalformed);
+    if (tlv.first == kNetworkSelectionTlv) selection = tlv.second;
   }
-  const auto selection = qmux::find_tlv(request.tlvs, kNetworkSelectionTlv);
   if (selection && (*selection)[0] != kSelectAutomatic && (*selection)[0] != kSelectManual)
     return failure(request, kErrInvalidArgument);
-  for (const auto& [type, value] : tlvs) {
-    const bool known = std::any_of(std::begin(kPreferenceTlvs), std::end(kPreferenceTlvs),
-                                   [&](const PreferenceTlv& p) { return p.type == type; });
-    if (known) state.selection_preference[type].assign(value.begin(), value.end());
+  // Unknown types are stepped over, as a modem does with optional TLVs.
+  for (const auto& tlv : tlvs) {
+    if (preference_row(tlv.first))
+      state.selection_preference[tlv.first].assign(tlv.second.begin(), tlv.second.end());
   }
   if (selection) {
     WireReader r(*selection);
