@@ -1,16 +1,11 @@
 // Interoperability: vantsim on a pseudo-terminal, driven by Debian's qmicli,
 // an independent QMI host. Each test passes only when qmicli decodes our
 // answers into the values of the scenario the emulator runs.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -18,67 +13,20 @@
 #include <thread>
 #include <vector>
 
+#include "process.h"
 #include "sim/scenario_json.h"
-
-extern char** environ;
 
 namespace vant::sim {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::run;
+using testing::spawn;
 
 constexpr const char* kQmicli = "/usr/bin/qmicli";
 
 std::string interop_scenario_path() {
   return std::string(VANT_SOURCE_DIR) + "/tests/sim/interop.json";
-}
-
-// Starts a program with its output going to output_fd (both streams), or
-// to nowhere when output_fd is -1.
-pid_t spawn(const std::vector<std::string>& args, int output_fd) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (output_fd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output_fd, STDERR_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  }
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Runs a program and returns what it printed, ending it if it takes too long.
-std::string run(const std::vector<std::string>& args, std::chrono::seconds limit = 30s) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
-  const pid_t pid = spawn(args, pipe_fds[1]);
-  close(pipe_fds[1]);
-  std::string output;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd p{pipe_fds[0], POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-      ADD_FAILURE() << args[0] << " did not finish in time";
-      if (pid > 0) kill(pid, SIGKILL);
-      break;
-    }
-    char buffer[4096];
-    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    output.append(buffer, static_cast<size_t>(n));
-  }
-  close(pipe_fds[0]);
-  if (pid > 0) waitpid(pid, nullptr, 0);
-  return output;
 }
 
 // The PLMN as qmicli prints it: the six digit nibbles in wire order, the
@@ -276,9 +224,8 @@ class Qmicli : public ::testing::Test {
     ASSERT_NE(nullptr, mkdtemp(dir));
     dir_ = dir;
     link_ = dir_ + "/modem";
-    simulator_ = spawn({std::string(VANT_BIN_DIR) + "/vantsim", "--link", link_, "--scenario",
-                        interop_scenario_path()},
-                       -1);
+    simulator_ = spawn(
+        {testing::vantsim_path(), "--link", link_, "--scenario", interop_scenario_path()}, -1);
     ASSERT_GT(simulator_, 0);
     struct stat st {};
     for (int i = 0; i < 500 && lstat(link_.c_str(), &st) != 0; ++i)
@@ -289,7 +236,9 @@ class Qmicli : public ::testing::Test {
   void TearDown() override {
     if (simulator_ > 0) {
       kill(simulator_, SIGTERM);
-      waitpid(simulator_, nullptr, 0);
+      int status = 0;
+      waitpid(simulator_, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "vantsim ended with " << status;
       struct stat st {};
       EXPECT_NE(0, lstat(link_.c_str(), &st)) << "vantsim left its link behind";
     }
@@ -298,7 +247,7 @@ class Qmicli : public ::testing::Test {
 
   std::string qmicli(std::vector<std::string> args) {
     args.insert(args.begin(), {kQmicli, "-d", link_, "--device-open-qmi"});
-    return run(args);
+    return run(args).output;
   }
 
   Scenario scenario_;
