@@ -41,9 +41,10 @@ void print_help(FILE* out) {
                "usage: vantsim --link PATH [--scenario FILE]\n"
                "Emulates a QMI modem speaking QMUX on a pseudo-terminal.\n\n");
   for (const auto& o : kOptions) {
-    std::fprintf(out, "  %s %-6s %s\n", o.name, o.argument, o.help);
+    const std::string usage = std::string(o.name) + " " + o.argument;
+    std::fprintf(out, "  %-17s %s\n", usage.c_str(), o.help);
   }
-  std::fprintf(out, "  --help        show this text\n\nBundled scenarios: %s\n",
+  std::fprintf(out, "  %-17s %s\n\nBundled scenarios: %s\n", "--help", "show this text",
                vant::sim::bundled_scenario_dir().c_str());
 }
 
