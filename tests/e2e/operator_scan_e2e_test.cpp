@@ -3,9 +3,17 @@
 // error, exit status 0 whatever the scan reported.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "tests/e2e/e2e_env.h"
+#include "tests/support/abstract_socket.h"
+#include "tests/support/child_process.h"
 
 namespace vant::e2e {
 namespace {
@@ -65,6 +73,56 @@ INSTANTIATE_TEST_SUITE_P(
                     CopsCase{"no-scan-result", kThreeOperators},
                     CopsCase{"scan-refused", "scan for operator failed, exit code 1003\n"}),
     [](const auto& info) { return scenario_test_name(info.param.scenario); });
+
+std::string file_text(int fd) {
+  std::string text;
+  char buffer[4096];
+  off_t offset = 0;
+  for (ssize_t n; (n = pread(fd, buffer, sizeof buffer, offset)) > 0; offset += n)
+    text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+
+// A scan in progress on one client holds nothing up for the others: while it
+// runs, a second client reads the channel lock and a third the cell report,
+// each getting its own answer, and the scan still ends with its list.
+TEST(ConcurrentClientsE2e, OthersAreServedDuringASlowScan) {
+  ScenarioModem modem("slow-scan");
+  ASSERT_TRUE(modem.ready()) << modem.log();
+  const int out = memfd_create("cops-out", MFD_CLOEXEC);
+  const int err = memfd_create("cops-err", MFD_CLOEXEC);
+  ASSERT_GE(out, 0);
+  ASSERT_GE(err, 0);
+  const pid_t cops = test::spawn_child(vantctl_command({"--cops"}), {-1, out, err});
+  ASSERT_GT(cops, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!test::abstract_name_bound("KEL0_API_QMRR1_SOCKET_0") &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Time for the scan request to reach the modem.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  const ProcessResult lock = vantctl({"--getchanlock"});
+  EXPECT_EQ(
+      "VANTNASKelGetChannelLock returns 0\n"
+      "\nWCDMA UARFCN:\nStatus: 0x00\nUARFCN: 0\n"
+      "\nLTE EARFCN:\nStatus: 0x00\nEARFCN Primary: 0\nEARFCN Secondary: 0\n"
+      "\nLTE PCI:\nStatus: 0x00\nEARFCN: 0\nPCI: 0\n",
+      lock.err);
+  EXPECT_TRUE(lock.exited_with(0));
+  const ProcessResult report = vantctl({"--scan"});
+  EXPECT_EQ(read_source_file("golden/no-cells-scan.txt"), report.out);
+  EXPECT_TRUE(report.exited_with(0));
+
+  int status = 0;
+  EXPECT_FALSE(test::wait_child(cops, 0, &status)) << "the scan ended before the others ran";
+  ASSERT_TRUE(test::wait_child(cops, 30000, &status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(kThreeOperators, file_text(out));
+  EXPECT_EQ("", file_text(err));
+  close(out);
+  close(err);
+}
 
 }  // namespace
 }  // namespace vant::e2e
