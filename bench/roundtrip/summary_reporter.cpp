@@ -75,7 +75,9 @@ SummaryReporter::Figures& SummaryReporter::figures_of(const std::string& name) {
   const auto found = std::find_if(figures_.begin(), figures_.end(),
                                   [&](const Figures& f) { return f.name == name; });
   if (found != figures_.end()) return *found;
-  return figures_.emplace_back(Figures{name, {}, {}, {}, {}});
+  // The floor heads the table, whatever order the runs came in.
+  const auto at = name == floor_name_ ? figures_.begin() : figures_.end();
+  return *figures_.insert(at, Figures{name, {}, {}, {}, {}});
 }
 
 void SummaryReporter::Finalize() {

@@ -49,7 +49,7 @@ class SummaryReporter final : public benchmark::BenchmarkReporter {
   std::unique_ptr<BenchmarkReporter> inner_;
   std::string floor_name_;
   std::ostream& summary_;
-  std::vector<Figures> figures_;  // in the order the benchmarks ran first
+  std::vector<Figures> figures_;  // the floor, then the others as they first ran
   std::vector<std::string> notes_;
 };
 
