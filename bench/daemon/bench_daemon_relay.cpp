@@ -67,7 +67,7 @@ void BM_RelayThreeClientsPipelined(benchmark::State& state) {
   uint8_t transaction = 0;
   for (auto _ : state) {
     for (int i = 0; i < kWindow; ++i, ++transaction)
-      for (auto& c : clients) c->send(QmiRequestSpec{.transaction = transaction, .service = 3});
+      for (auto& c : clients) c->send(QmiRequestFields{.transaction = transaction, .service = 3});
     for (int i = 0; i < kWindow; ++i)
       for (auto& c : clients)
         if (!c->receive()) return state.SkipWithError("an answer is missing");

@@ -202,7 +202,7 @@ TEST_F(DaemonTest, ThreeInterleavedClientsEachGetTheirOwnAnswers) {
   // Every client uses the same transaction numbers; only the payload differs.
   for (uint8_t n = 1; n <= kPerClient; ++n)
     for (uint8_t c = 0; c < 3; ++c)
-      clients[c]->send(QmiRequestSpec{.transaction = n,
+      clients[c]->send(QmiRequestFields{.transaction = n,
                                       .service = kNas,
                                       .message_id = 0x0021,
                                       .tlvs = {0x20, 0x02, 0x00, c, n}});
@@ -294,7 +294,7 @@ TEST_F(DaemonTest, MalformedDatagramsAreDroppedOrAnsweredAndTheNextRequestWorks)
   uint8_t transaction = 1;
   for (const auto& bad : bad_datagrams()) {
     // Another client's request is in flight meanwhile and must not be disturbed.
-    bystander.send(QmiRequestSpec{.transaction = transaction, .service = kNas, .message_id = 0x21});
+    bystander.send(QmiRequestFields{.transaction = transaction, .service = kNas, .message_id = 0x21});
     client.send(bad.bytes);
     if (bad.answered) {
       const auto answer = client.receive(2s);
@@ -354,7 +354,7 @@ TEST_F(DaemonTest, AClientThatDoesNotReadDoesNotStallTheOthers) {
   TestClient deaf(kModem, 2);
   TestClient client(kModem, 0);
   for (int i = 0; i < 60; ++i)
-    deaf.send(QmiRequestSpec{.transaction = uint8_t(i), .service = kNas, .message_id = 0x21});
+    deaf.send(QmiRequestFields{.transaction = uint8_t(i), .service = kNas, .message_id = 0x21});
   const auto answer = client.request({.transaction = 200, .service = kNas, .message_id = 0x21});
   ASSERT_TRUE(answer);
   EXPECT_EQ(0u, answer->result);
@@ -366,7 +366,7 @@ TEST_F(DaemonTest, ARunawayClientIsCappedAtItsOutstandingRequests) {
   TestClient client(kModem, 0);
   const int cap = static_cast<int>(Daemon::kMaxOutstandingPerClient);
   for (int i = 0; i < cap + 5; ++i)
-    client.send(QmiRequestSpec{
+    client.send(QmiRequestFields{
         .transaction = uint8_t(i), .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
   for (int i = 0; i < 5; ++i) {
     const auto refused = client.receive();
@@ -376,7 +376,7 @@ TEST_F(DaemonTest, ARunawayClientIsCappedAtItsOutstandingRequests) {
   }
   TestClient other(kModem, 1);
   other.send(
-      QmiRequestSpec{.transaction = 1, .service = kNas, .message_id = 0x21, .timeout_ms = 200});
+      QmiRequestFields{.transaction = 1, .service = kNas, .message_id = 0x21, .timeout_ms = 200});
   const auto own = other.receive();
   ASSERT_TRUE(own);
   EXPECT_EQ(0xE004u, own->result) << "another client is not capped by the first one's requests";
@@ -447,7 +447,7 @@ TEST_F(DaemonTest, ModemLossAndReturnAreAnnouncedToConnectedClients) {
   auto first_modem = modem();
   first_modem->set_handler([](const qmux::Frame&) { return std::vector<qmux::Frame>{}; });
   connected.send(
-      QmiRequestSpec{.transaction = 50, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
+      QmiRequestFields{.transaction = 50, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
   ASSERT_TRUE(first_modem->wait_for(is_nas_request));
 
   source_->set_present(false);
@@ -487,7 +487,7 @@ TEST_F(DaemonTest, AModemRestartFailsWhatIsPendingAndAllocatesAfresh) {
   const size_t allocations = modem()->allocations();
   modem()->set_handler([](const qmux::Frame&) { return std::vector<qmux::Frame>{}; });
   client.send(
-      QmiRequestSpec{.transaction = 2, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
+      QmiRequestFields{.transaction = 2, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
   ASSERT_TRUE(modem()->wait_for(
       [](const qmux::Frame& f) { return is_nas_request(f) && f.transaction >= 2; }));
   modem()->send(qmux::ctl::sync_indication());
@@ -539,7 +539,7 @@ TEST_F(DaemonTest, AnswersForAClientThatLeftDoNotReachTheNextOnItsPair) {
   if (child == 0) {
     // The first client asks, then exits before the modem answers.
     TestClient first(kModem, 0);
-    first.send(QmiRequestSpec{.transaction = 5,
+    first.send(QmiRequestFields{.transaction = 5,
                               .service = kNas,
                               .message_id = 0x21,
                               .tlvs = marker,

@@ -27,19 +27,19 @@ sockaddr_un client_address(unsigned modem, uint32_t number) {
 
 }  // namespace
 
-std::vector<uint8_t> qmi_request_bytes(const QmiRequestSpec& spec) {
+std::vector<uint8_t> qmi_request_bytes(const QmiRequestFields& message) {
   std::vector<uint8_t> out(kQmiPayloadOffset);
   QmiTransactionHeader header{};
-  header.qmiLength = static_cast<uint32_t>(4 + spec.tlvs.size());
-  header.timeout = spec.timeout_ms;
-  header.service = spec.service;
-  header.instance = spec.instance;
+  header.qmiLength = static_cast<uint32_t>(4 + message.tlvs.size());
+  header.timeout = message.timeout_ms;
+  header.service = message.service;
+  header.instance = message.instance;
   uint8_t* cursor = out.data();
-  ambuildqmixactionheader(&cursor, &header, kAmQmiRequest, spec.transaction);
+  ambuildqmixactionheader(&cursor, &header, kAmQmiRequest, message.transaction);
   qmux::WireWriter w(out);
-  w.u16(spec.message_id);
-  w.u16(static_cast<uint16_t>(spec.tlvs.size()));
-  w.bytes(spec.tlvs);
+  w.u16(message.message_id);
+  w.u16(static_cast<uint16_t>(message.tlvs.size()));
+  w.bytes(message.tlvs);
   return out;
 }
 
@@ -106,15 +106,15 @@ std::optional<Packet> TestClient::receive_indication(std::chrono::milliseconds t
   return receive_on(notifications_.get(), timeout);
 }
 
-std::optional<Packet> TestClient::request(const QmiRequestSpec& spec,
+std::optional<Packet> TestClient::request(const QmiRequestFields& message,
                                           std::chrono::milliseconds timeout) {
-  send(spec);
+  send(message);
   const auto until = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         until - std::chrono::steady_clock::now());
     auto packet = receive(left);
-    if (packet && packet->transaction == spec.transaction) return packet;
+    if (packet && packet->transaction == message.transaction) return packet;
   }
   return std::nullopt;
 }

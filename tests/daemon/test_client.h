@@ -27,7 +27,7 @@ struct Packet {
   std::vector<uint8_t> raw;
 };
 
-struct QmiRequestSpec {
+struct QmiRequestFields {
   uint8_t transaction = 1;
   uint8_t service = 3;
   uint16_t message_id = 0x0021;
@@ -36,7 +36,7 @@ struct QmiRequestSpec {
   uint8_t instance = 0;
 };
 
-std::vector<uint8_t> qmi_request_bytes(const QmiRequestSpec& spec);
+std::vector<uint8_t> qmi_request_bytes(const QmiRequestFields& message);
 std::vector<uint8_t> sdk_request_bytes(uint8_t type);
 inline std::vector<uint8_t> terminate_request_bytes() {
   return sdk_request_bytes(kSdkRequestTerminate);
@@ -51,12 +51,12 @@ class TestClient {
   TestClient(unsigned modem, unsigned pair);
 
   void send(std::span<const uint8_t> datagram);
-  void send(const QmiRequestSpec& spec) { send(qmi_request_bytes(spec)); }
+  void send(const QmiRequestFields& message) { send(qmi_request_bytes(message)); }
   std::optional<Packet> receive(std::chrono::milliseconds timeout = std::chrono::seconds(5));
   std::optional<Packet> receive_indication(
       std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // Sends and waits for the answer with the same transaction number.
-  std::optional<Packet> request(const QmiRequestSpec& spec,
+  std::optional<Packet> request(const QmiRequestFields& message,
                                 std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // Enumerate, then connect with the key enumerate gave. The connect answer.
   std::optional<Packet> connect_device();

@@ -19,7 +19,7 @@ namespace {
 
 using vant::test::Bytes;
 using vant::test::header_bytes;
-using vant::test::HeaderSpec;
+using vant::test::HeaderFields;
 using vant::test::image;
 using vant::test::operator+;
 using vant::test::TempDir;
@@ -29,12 +29,12 @@ void collect(const char* line) {
   g_log.emplace_back(line);
 }
 
-HeaderSpec spec_of(const char* type, uint32_t length = 0, const char* version = "V1_2") {
-  HeaderSpec spec;
-  spec.type = type;
-  spec.length = length;
-  spec.version = version;
-  return spec;
+HeaderFields spec_of(const char* type, uint32_t length = 0, const char* version = "V1_2") {
+  HeaderFields fields;
+  fields.type = type;
+  fields.length = length;
+  fields.version = version;
+  return fields;
 }
 
 // A 400-byte body that reads as a BOOT header if the parser fails to pass
@@ -232,7 +232,7 @@ TEST_F(FirmwareFiles, BodiesPassedOverByType) {
 }
 
 TEST_F(FirmwareFiles, InvalidApplIsNotRecordedAndHasNoBody) {
-  HeaderSpec appl = spec_of("APPL", 400);
+  HeaderFields appl = spec_of("APPL", 400);
   appl.validity = 0;
   const Parsed p = parse(dir_.write("fw.cwe", header_bytes(appl) + image(spec_of("MODM"))));
   ASSERT_EQ(vant::kSuccess, p.rc);

@@ -19,27 +19,27 @@ void put_text(Bytes& out, size_t at, const std::string& text, size_t field) {
 
 }  // namespace
 
-Bytes header_bytes(const HeaderSpec& spec) {
+Bytes header_bytes(const HeaderFields& fields) {
   Bytes out(400, 0);
-  put_text(out, 0, spec.leading, 256);
-  put_be32(out, 256, spec.word256);
-  put_be32(out, 260, spec.revision);
-  put_be32(out, 264, spec.word264);
-  put_text(out, 268, spec.type, 4);
-  put_text(out, 272, spec.product, 4);
-  put_be32(out, 276, spec.length);
-  put_be32(out, 280, spec.word280);
-  put_text(out, 284, spec.version, 84);
-  put_text(out, 368, spec.date, 8);
-  put_be32(out, 376, spec.word376);
-  out[380] = spec.byte380;
-  std::copy_n(spec.trailing.begin(), std::min<size_t>(spec.trailing.size(), 12), out.begin() + 384);
-  put_be32(out, 396, spec.validity);
+  put_text(out, 0, fields.leading, 256);
+  put_be32(out, 256, fields.word256);
+  put_be32(out, 260, fields.revision);
+  put_be32(out, 264, fields.word264);
+  put_text(out, 268, fields.type, 4);
+  put_text(out, 272, fields.product, 4);
+  put_be32(out, 276, fields.length);
+  put_be32(out, 280, fields.word280);
+  put_text(out, 284, fields.version, 84);
+  put_text(out, 368, fields.date, 8);
+  put_be32(out, 376, fields.word376);
+  out[380] = fields.byte380;
+  std::copy_n(fields.trailing.begin(), std::min<size_t>(fields.trailing.size(), 12), out.begin() + 384);
+  put_be32(out, 396, fields.validity);
   return out;
 }
 
-Bytes image(const HeaderSpec& spec, const Bytes& body) {
-  return header_bytes(spec) + body;
+Bytes image(const HeaderFields& fields, const Bytes& body) {
+  return header_bytes(fields) + body;
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {

@@ -9,7 +9,7 @@
 
 namespace vant::test {
 
-struct HeaderSpec {
+struct HeaderFields {
   std::string type = "BOOT";
   std::string product = "9X15";
   uint32_t revision = 3;
@@ -25,10 +25,10 @@ struct HeaderSpec {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes header_bytes(const HeaderSpec& spec);
+Bytes header_bytes(const HeaderFields& fields);
 
 // A header followed by `body` bytes; the header's length field is not changed.
-Bytes image(const HeaderSpec& spec, const Bytes& body = {});
+Bytes image(const HeaderFields& fields, const Bytes& body = {});
 
 Bytes operator+(Bytes a, const Bytes& b);
 

@@ -13,7 +13,7 @@
 namespace {
 
 using vant::test::header_bytes;
-using vant::test::HeaderSpec;
+using vant::test::HeaderFields;
 
 struct RevisionCase {
   uint32_t revision;
@@ -32,11 +32,11 @@ const RevisionCase kRevisions[] = {
 
 TEST(ImageHeader, RevisionDecidesTrailingByteOrderAndByte380) {
   for (const RevisionCase& c : kRevisions) {
-    HeaderSpec spec;
-    spec.revision = c.revision;
-    spec.byte380 = 0x5A;
-    spec.trailing = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    const auto raw = header_bytes(spec);
+    HeaderFields fields;
+    fields.revision = c.revision;
+    fields.byte380 = 0x5A;
+    fields.trailing = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const auto raw = header_bytes(fields);
     ImageHeader header;
     ASSERT_EQ(1, decode_image_header(raw.data(), &header)) << "revision " << c.revision;
     EXPECT_EQ(c.byte380, header.byte380) << "revision " << c.revision;
@@ -47,19 +47,19 @@ TEST(ImageHeader, RevisionDecidesTrailingByteOrderAndByte380) {
 }
 
 TEST(ImageHeader, DecodesEveryFieldBigEndian) {
-  HeaderSpec spec;
-  spec.type = "APPS";
-  spec.product = "9X28";
-  spec.length = 0x00012345;
-  spec.word256 = 0x11223344;
-  spec.word264 = 0x55667788;
-  spec.word280 = 0x99AABBCC;
-  spec.word376 = 0xDEADBEEF;
-  spec.validity = 7;
-  spec.leading = std::string(256, 'L');
-  spec.version = "V1_2";
-  spec.date = "20230415";
-  const auto raw = header_bytes(spec);
+  HeaderFields fields;
+  fields.type = "APPS";
+  fields.product = "9X28";
+  fields.length = 0x00012345;
+  fields.word256 = 0x11223344;
+  fields.word264 = 0x55667788;
+  fields.word280 = 0x99AABBCC;
+  fields.word376 = 0xDEADBEEF;
+  fields.validity = 7;
+  fields.leading = std::string(256, 'L');
+  fields.version = "V1_2";
+  fields.date = "20230415";
+  const auto raw = header_bytes(fields);
   ImageHeader header;
   ASSERT_EQ(1, decode_image_header(raw.data(), &header));
   EXPECT_EQ(0x41505053u, header.imageType);
@@ -83,11 +83,11 @@ TEST(ImageHeader, ApplIsUsableOnlyWithValidityOne) {
   };
   for (const Case c : {Case{"APPL", 1, 1}, Case{"APPL", 0, 0}, Case{"APPL", 2, 0},
                        Case{"BOOT", 0, 1}, Case{"FILE", 0, 1}}) {
-    HeaderSpec spec;
-    spec.type = c.type;
-    spec.validity = c.validity;
+    HeaderFields fields;
+    fields.type = c.type;
+    fields.validity = c.validity;
     ImageHeader header;
-    EXPECT_EQ(c.usable, decode_image_header(header_bytes(spec).data(), &header))
+    EXPECT_EQ(c.usable, decode_image_header(header_bytes(fields).data(), &header))
         << c.type << " validity " << c.validity;
   }
   ImageHeader header;
@@ -101,10 +101,10 @@ void collect(const char* line) {
 }
 
 TEST(ImageHeader, ProductInFileOrder) {
-  HeaderSpec spec;
-  spec.product = "9X40";
+  HeaderFields fields;
+  fields.product = "9X40";
   ImageHeader header;
-  decode_image_header(header_bytes(spec).data(), &header);
+  decode_image_header(header_bytes(fields).data(), &header);
   char product[vant::kImageProductTextSize];
   std::memset(product, 'x', sizeof product);
   find_image_product(&header, product);
@@ -148,20 +148,20 @@ class FillIn : public testing::Test {
   void SetUp() override { vant::reset_package_version_for_testing(); }
   void TearDown() override { vant::reset_package_version_for_testing(); }
 
-  static int fill(const HeaderSpec& spec, FirmwareImageInfo* record) {
+  static int fill(const HeaderFields& fields, FirmwareImageInfo* record) {
     ImageHeader header;
-    decode_image_header(header_bytes(spec).data(), &header);
+    decode_image_header(header_bytes(fields).data(), &header);
     return fill_in_firmware_info(&header, vant::kFirmwareKindCwe, record);
   }
 };
 
 TEST_F(FillIn, FileAndSpkgSplitTheVersionIntoTokens) {
   for (const char* type : {"FILE", "SPKG"}) {
-    HeaderSpec spec;
-    spec.type = type;
-    spec.version = "ABC12_DEF34_X_Y_Z_F6_F7_F8_F9";
+    HeaderFields fields;
+    fields.type = type;
+    fields.version = "ABC12_DEF34_X_Y_Z_F6_F7_F8_F9";
     FirmwareImageInfo record;
-    ASSERT_EQ(1, fill(spec, &record)) << type;
+    ASSERT_EQ(1, fill(fields, &record)) << type;
     EXPECT_STREQ("ABC12", record.versionToken1) << type;
     EXPECT_STREQ("DEF34", record.versionToken2) << type;
     EXPECT_STREQ("X", record.versionToken3) << type;
@@ -175,11 +175,11 @@ TEST_F(FillIn, FileAndSpkgSplitTheVersionIntoTokens) {
 }
 
 TEST_F(FillIn, OtherTypesKeepNoTokens) {
-  HeaderSpec spec;
-  spec.type = "APPS";
-  spec.version = "ABC12_DEF34_X_Y_Z_F6_F7_F8";
+  HeaderFields fields;
+  fields.type = "APPS";
+  fields.version = "ABC12_DEF34_X_Y_Z_F6_F7_F8";
   FirmwareImageInfo record;
-  ASSERT_EQ(1, fill(spec, &record));
+  ASSERT_EQ(1, fill(fields, &record));
   EXPECT_EQ(vant::kImageTypeApps, record.imageType);
   EXPECT_STREQ("", record.versionToken1);
   EXPECT_STREQ("", record.versionToken8);
@@ -207,30 +207,30 @@ TEST_F(FillIn, FieldLengthLimits) {
       {"A_B_C_D_E_F_G_H_" + f30, 1},  // fields past the eighth are ignored
   };
   for (const Case& c : cases) {
-    HeaderSpec spec;
-    spec.type = "SPKG";
-    spec.version = c.version;
+    HeaderFields fields;
+    fields.type = "SPKG";
+    fields.version = c.version;
     FirmwareImageInfo record;
-    EXPECT_EQ(c.filled, fill(spec, &record)) << c.version;
+    EXPECT_EQ(c.filled, fill(fields, &record)) << c.version;
   }
 }
 
 TEST_F(FillIn, VersionFillingTheWholeFieldIsRefused) {
-  HeaderSpec spec;
-  spec.type = "BOOT";
-  spec.version = std::string(84, 'v');
+  HeaderFields fields;
+  fields.type = "BOOT";
+  fields.version = std::string(84, 'v');
   FirmwareImageInfo record;
-  EXPECT_EQ(0, fill(spec, &record));
-  spec.version = std::string(83, 'v');
-  ASSERT_EQ(1, fill(spec, &record));
+  EXPECT_EQ(0, fill(fields, &record));
+  fields.version = std::string(83, 'v');
+  ASSERT_EQ(1, fill(fields, &record));
   EXPECT_EQ(std::string(83, 'v'), record.version);
 }
 
 TEST_F(FillIn, UnknownTypeAndNullArguments) {
-  HeaderSpec spec;
-  spec.type = "XXXX";
+  HeaderFields fields;
+  fields.type = "XXXX";
   FirmwareImageInfo record;
-  EXPECT_EQ(0, fill(spec, &record));
+  EXPECT_EQ(0, fill(fields, &record));
   EXPECT_EQ(0, fill_in_firmware_info(nullptr, 0, &record));
   ImageHeader header{};
   EXPECT_EQ(0, fill_in_firmware_info(&header, 0, nullptr));

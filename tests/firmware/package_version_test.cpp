@@ -11,7 +11,7 @@
 namespace {
 
 using vant::test::header_bytes;
-using vant::test::HeaderSpec;
+using vant::test::HeaderFields;
 
 struct Step {
   const char* type;
@@ -111,12 +111,12 @@ class PackageVersionStates : public testing::TestWithParam<Scenario> {
 TEST_P(PackageVersionStates, FollowsTheFileImages) {
   const Scenario& s = GetParam();
   for (const Step& step : s.steps) {
-    HeaderSpec spec;
-    spec.type = step.type;
-    spec.product = step.product;
-    spec.version = step.version;
+    HeaderFields fields;
+    fields.type = step.type;
+    fields.product = step.product;
+    fields.version = step.version;
     ImageHeader header;
-    decode_image_header(header_bytes(spec).data(), &header);
+    decode_image_header(header_bytes(fields).data(), &header);
     FirmwareImageInfo record;
     ASSERT_EQ(1, fill_in_firmware_info(&header, 0, &record)) << step.version;
     EXPECT_EQ(step.recordState, record.packageVersionState) << step.version;
