@@ -13,22 +13,10 @@
 #include <memory>
 
 #include "sdk/nas/nas_messages.h"
+#include "vantsdk/cell_location_records.h"
 #include "vantsdk/nas.h"
 
 namespace {
-
-// The records live in static storage: together they are several megabytes.
-struct CellRecords {
-  GeranInfo geran;
-  UmtsInfo umts;
-  CdmaInfo cdma;
-  LteIntraFreqInfo lteIntra;
-  LteInterFreqInfo lteInter;
-  LteGsmNeighbourInfo lteGsm;
-  LteWcdmaNeighbourInfo lteWcdma;
-  uint32_t umtsCellId;
-  WcdmaLteNeighbourInfo wcdmaLte;
-};
 
 struct ScanRecords {
   uint8_t networkCount, ratCount, flagCount;
@@ -40,7 +28,8 @@ struct ScanRecords {
   ScanValueList valueList;
 };
 
-CellRecords g_cell;
+// The records live in static storage: together they are several megabytes.
+vant::CellLocationRecords g_cell;
 ScanRecords g_scan;
 
 template <typename T>

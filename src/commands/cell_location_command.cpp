@@ -4,25 +4,13 @@
 
 #include "src/commands.h"
 #include "src/commands/command_handlers.h"
+#include "vantsdk/cell_location_records.h"
 
 namespace vant {
 namespace {
 
-// The report's records, about 1.8 MB (the three LTE neighbour records hold
-// 255 frequencies of 255 cells each). They live in static storage rather than
-// on a stack, so the report runs on any thread and allocates nothing.
-struct CellLocationRecords {
-  GeranInfo geran;
-  UmtsInfo umts;
-  CdmaInfo cdma;
-  LteIntraFreqInfo lteIntra;
-  LteInterFreqInfo lteInter;
-  LteGsmNeighbourInfo lteGsm;
-  LteWcdmaNeighbourInfo lteWcdma;
-  uint32_t umtsCellId;
-  WcdmaLteNeighbourInfo wcdmaLte;
-};
-
+// The report's records live in static storage rather than on a stack, so the
+// report runs on any thread and allocates nothing.
 CellLocationRecords g_records;
 
 // The request presets every field of an unreported technology to all ones
@@ -38,9 +26,7 @@ void preset_plmns(CellLocationRecords& r) {
 }  // namespace
 
 void print_cell_location_report(FILE* out, CellLocationRequest get) {
-  CellLocationInfo info{&g_records.geran,    &g_records.umts,       &g_records.cdma,
-                        &g_records.lteIntra, &g_records.lteInter,   &g_records.lteGsm,
-                        &g_records.lteWcdma, &g_records.umtsCellId, &g_records.wcdmaLte};
+  CellLocationInfo info = g_records.request_all();
   preset_plmns(g_records);
   const uint32_t result = get(&info);
   PrintReturnCode(out, result);

@@ -10,6 +10,7 @@
 
 #include "sdk/nas/nas_messages.h"
 #include "tests/nas/wire.h"
+#include "vantsdk/cell_location_records.h"
 #include "vantsdk/nas.h"
 #include "vantsdk/result_codes.h"
 
@@ -18,20 +19,8 @@ namespace {
 
 using nas::kGetCellLocationInfoId;
 
-// The nine records of one report, filled with a marker byte before each
+// The nine records of one report are filled with a marker byte before each
 // decode so that untouched fields (and padding) are recognisable.
-struct Records {
-  GeranInfo geran;
-  UmtsInfo umts;
-  CdmaInfo cdma;
-  LteIntraFreqInfo lteIntra;
-  LteInterFreqInfo lteInter;
-  LteGsmNeighbourInfo lteGsm;
-  LteWcdmaNeighbourInfo lteWcdma;
-  uint32_t umtsCellId;
-  WcdmaLteNeighbourInfo wcdmaLte;
-};
-
 constexpr uint8_t kMarker = 0xA5;
 
 class CellLocation : public ::testing::Test {
@@ -39,9 +28,8 @@ class CellLocation : public ::testing::Test {
   void SetUp() override { reset(); }
 
   void reset() {
-    std::memset(records_.get(), kMarker, sizeof(Records));
-    info_ = {&r().geran,  &r().umts,     &r().cdma,       &r().lteIntra, &r().lteInter,
-             &r().lteGsm, &r().lteWcdma, &r().umtsCellId, &r().wcdmaLte};
+    std::memset(records_.get(), kMarker, sizeof(CellLocationRecords));
+    info_ = r().request_all();
   }
 
   // Preset and unpack, in the order the request function runs them.
@@ -52,9 +40,9 @@ class CellLocation : public ::testing::Test {
     return nas::unpack_get_cell_location_info(message.data(), &context);
   }
 
-  Records& r() { return *records_; }
+  CellLocationRecords& r() { return *records_; }
 
-  std::unique_ptr<Records> records_ = std::make_unique<Records>();
+  std::unique_ptr<CellLocationRecords> records_ = std::make_unique<CellLocationRecords>();
   CellLocationInfo info_{};
 };
 
@@ -351,29 +339,29 @@ TEST_F(CellLocation, EveryPrefixFailsOrDecodesConsistently) {
     at += 3 + (b[4 + at + 1] | (b[4 + at + 2] << 8));
     boundaries.push_back(at);
   }
-  auto whole = std::make_unique<Records>();
+  auto whole = std::make_unique<CellLocationRecords>();
   ASSERT_EQ(0u, decode(full.bytes()));
-  std::memcpy(whole.get(), records_.get(), sizeof(Records));
-  auto blank = std::make_unique<Records>();
+  std::memcpy(whole.get(), records_.get(), sizeof(CellLocationRecords));
+  auto blank = std::make_unique<CellLocationRecords>();
   reset();
   nas::preset_cell_location_info(&info_);
-  std::memcpy(blank.get(), records_.get(), sizeof(Records));
+  std::memcpy(blank.get(), records_.get(), sizeof(CellLocationRecords));
 
   // Record k (in TLV order 0x10..0x18) as bytes of either copy.
-  const auto same = [&](const Records& a, const Records& b, size_t tlvs) {
+  const auto same = [&](const CellLocationRecords& a, const CellLocationRecords& b, size_t tlvs) {
     const std::pair<size_t, size_t> parts[] = {
-        {offsetof(Records, geran), sizeof(GeranInfo)},
-        {offsetof(Records, umts), sizeof(UmtsInfo)},
-        {offsetof(Records, cdma), sizeof(CdmaInfo)},
-        {offsetof(Records, lteIntra), sizeof(LteIntraFreqInfo)},
-        {offsetof(Records, lteInter), sizeof(LteInterFreqInfo)},
-        {offsetof(Records, lteGsm), sizeof(LteGsmNeighbourInfo)},
-        {offsetof(Records, lteWcdma), sizeof(LteWcdmaNeighbourInfo)},
-        {offsetof(Records, umtsCellId), sizeof(uint32_t)},
-        {offsetof(Records, wcdmaLte), sizeof(WcdmaLteNeighbourInfo)},
+        {offsetof(CellLocationRecords, geran), sizeof(GeranInfo)},
+        {offsetof(CellLocationRecords, umts), sizeof(UmtsInfo)},
+        {offsetof(CellLocationRecords, cdma), sizeof(CdmaInfo)},
+        {offsetof(CellLocationRecords, lteIntra), sizeof(LteIntraFreqInfo)},
+        {offsetof(CellLocationRecords, lteInter), sizeof(LteInterFreqInfo)},
+        {offsetof(CellLocationRecords, lteGsm), sizeof(LteGsmNeighbourInfo)},
+        {offsetof(CellLocationRecords, lteWcdma), sizeof(LteWcdmaNeighbourInfo)},
+        {offsetof(CellLocationRecords, umtsCellId), sizeof(uint32_t)},
+        {offsetof(CellLocationRecords, wcdmaLte), sizeof(WcdmaLteNeighbourInfo)},
     };
     for (size_t k = 0; k < 9; ++k) {
-      const Records& expected = k < tlvs ? a : b;
+      const CellLocationRecords& expected = k < tlvs ? a : b;
       const auto* x = reinterpret_cast<const uint8_t*>(&expected) + parts[k].first;
       const auto* y = reinterpret_cast<const uint8_t*>(records_.get()) + parts[k].first;
       if (std::memcmp(x, y, parts[k].second) != 0) return false;
