@@ -20,24 +20,51 @@ struct LockElements {
   void point_all() { lock = {&wcdma, &earfcn, &pci}; }
 };
 
-void print_read_lock(FILE* out, const ChannelLock& lock) {
-  if (const WcdmaUarfcnLock* w = lock.wcdmaUarfcn) {
-    std::fprintf(out, "\nWCDMA UARFCN:\n");
-    std::fprintf(out, "Status: 0x%02X\n", static_cast<unsigned>(w->status));
-    std::fprintf(out, "UARFCN: %" PRIu32 "\n", w->uarfcn);
-  }
-  if (const LteEarfcnLock* e = lock.lteEarfcn) {
-    std::fprintf(out, "\nLTE EARFCN:\n");
-    std::fprintf(out, "Status: 0x%02X\n", static_cast<unsigned>(e->status));
-    std::fprintf(out, "EARFCN Primary: %" PRIu32 "\n", e->earfcn0);
-    std::fprintf(out, "EARFCN Secondary: %" PRIu32 "\n", e->earfcn1);
-  }
-  if (const LtePciLock* p = lock.ltePci) {
-    std::fprintf(out, "\nLTE PCI:\n");
-    std::fprintf(out, "Status: 0x%02X\n", static_cast<unsigned>(p->status));
-    std::fprintf(out, "EARFCN: %" PRIu32 "\n", p->earfcn);
-    std::fprintf(out, "PCI: %" PRIu32 "\n", p->pci);
-  }
+// The labels one listing gives the fields of each lock kind. The read-back
+// and the parameter block walk the same members in the same order and differ
+// only in these texts. Every text but the heading is a format of one value.
+struct KindLabels {
+  const char* heading;
+  const char* status;
+  const char* first;
+  const char* second;  // nullptr for the WCDMA kind, which has one channel
+};
+
+struct ListingLabels {
+  KindLabels wcdma, earfcn, pci;
+};
+
+constexpr ListingLabels kReadBack = {
+    {"\nWCDMA UARFCN:\n", "Status: 0x%02X\n", "UARFCN: %" PRIu32 "\n", nullptr},
+    {"\nLTE EARFCN:\n", "Status: 0x%02X\n", "EARFCN Primary: %" PRIu32 "\n",
+     "EARFCN Secondary: %" PRIu32 "\n"},
+    {"\nLTE PCI:\n", "Status: 0x%02X\n", "EARFCN: %" PRIu32 "\n", "PCI: %" PRIu32 "\n"},
+};
+
+constexpr ListingLabels kParameterBlock = {
+    {"\nWCDMA UARFCN\n", "WCDMA UARFCN Status: %x\n", "WCDMA UARFCN Value: %" PRIu32 "\n", nullptr},
+    {"\nLTE EARFCN\n", "LTE EARFCN Status: %x\n", "LTE Primary EARFCN Value: %" PRIu32 "\n",
+     "LTE Secondary EARFCN Value: %" PRIu32 "\n"},
+    {"\nLTE PCI\n", "LTE PCI Status: %x\n", "LTE EARFCN Value: %" PRIu32 "\n",
+     "LTE PCI Value: %" PRIu32 "\n"},
+};
+
+void print_kind(FILE* out, const KindLabels& labels, uint8_t status, uint32_t first,
+                uint32_t second) {
+  std::fputs(labels.heading, out);
+  std::fprintf(out, labels.status, static_cast<unsigned>(status));
+  std::fprintf(out, labels.first, first);
+  if (labels.second != nullptr) std::fprintf(out, labels.second, second);
+}
+
+// Prints a block for each member that is set, in the order WCDMA, LTE EARFCN,
+// LTE PCI.
+void print_listing(FILE* out, const ChannelLock& lock, const ListingLabels& labels) {
+  if (const WcdmaUarfcnLock* w = lock.wcdmaUarfcn)
+    print_kind(out, labels.wcdma, w->status, w->uarfcn, 0);
+  if (const LteEarfcnLock* e = lock.lteEarfcn)
+    print_kind(out, labels.earfcn, e->status, e->earfcn0, e->earfcn1);
+  if (const LtePciLock* p = lock.ltePci) print_kind(out, labels.pci, p->status, p->earfcn, p->pci);
 }
 
 // Fills the elements for a parsed text, prints its confirmation line, and
@@ -83,23 +110,7 @@ void print_chan_lock_usage(FILE* out) {
 
 void print_chan_lock_parameters(FILE* out, const ChannelLock& lock) {
   std::fprintf(out, "Parameter Set:");
-  if (const WcdmaUarfcnLock* w = lock.wcdmaUarfcn) {
-    std::fprintf(out, "\nWCDMA UARFCN\n");
-    std::fprintf(out, "WCDMA UARFCN Status: %x\n", static_cast<unsigned>(w->status));
-    std::fprintf(out, "WCDMA UARFCN Value: %" PRIu32 "\n", w->uarfcn);
-  }
-  if (const LteEarfcnLock* e = lock.lteEarfcn) {
-    std::fprintf(out, "\nLTE EARFCN\n");
-    std::fprintf(out, "LTE EARFCN Status: %x\n", static_cast<unsigned>(e->status));
-    std::fprintf(out, "LTE Primary EARFCN Value: %" PRIu32 "\n", e->earfcn0);
-    std::fprintf(out, "LTE Secondary EARFCN Value: %" PRIu32 "\n", e->earfcn1);
-  }
-  if (const LtePciLock* p = lock.ltePci) {
-    std::fprintf(out, "\nLTE PCI\n");
-    std::fprintf(out, "LTE PCI Status: %x\n", static_cast<unsigned>(p->status));
-    std::fprintf(out, "LTE EARFCN Value: %" PRIu32 "\n", p->earfcn);
-    std::fprintf(out, "LTE PCI Value: %" PRIu32 "\n", p->pci);
-  }
+  print_listing(out, lock, kParameterBlock);
 }
 
 void get_chan_lock(FILE* out, ChannelLockRequest get) {
@@ -108,7 +119,7 @@ void get_chan_lock(FILE* out, ChannelLockRequest get) {
   const uint32_t result = get(&e.lock);
   std::fprintf(out, "VANTNASKelGetChannelLock returns %" PRIu32 "\n", result);
   if (result != 0) return;
-  print_read_lock(out, e.lock);
+  print_listing(out, e.lock, kReadBack);
 }
 
 void set_chan_lock(FILE* out, char* text, ChannelLockRequest set) {
