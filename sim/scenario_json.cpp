@@ -251,7 +251,8 @@ WcdmaLte read_wcdma_lte(const Json& j, const std::string& path) {
   return w;
 }
 
-// Each technology given replaces the base's; null removes it.
+// Each technology given replaces the base's whole; null removes it; one not
+// given keeps the base's.
 template <class T, class F>
 void read_technology(ObjectReader& r, const char* key, std::optional<T>& out, F read) {
   if (!r.has(key)) return;
@@ -263,9 +264,8 @@ void read_technology(ObjectReader& r, const char* key, std::optional<T>& out, F 
   }
 }
 
-Cells read_cells(const Json& j, const std::string& path) {
+Cells read_cells(const Json& j, const std::string& path, Cells c) {
   ObjectReader r(j, path);
-  Cells c;
   read_technology(r, "geran", c.geran, read_geran);
   read_technology(r, "umts", c.umts, read_umts);
   read_technology(r, "cdma", c.cdma, read_cdma);
@@ -425,17 +425,19 @@ uint8_t read_status(ObjectReader& r) {
   return status;
 }
 
-Locks read_locks(const Json& j, const std::string& path) {
+// Each lock given replaces the base's whole; the others keep the base's.
+Locks read_locks(const Json& j, const std::string& path, Locks locks) {
   ObjectReader r(j, path);
-  Locks locks;
   if (r.has("wcdma")) {
     ObjectReader w(r.at("wcdma"), r.path_of("wcdma"));
+    locks.wcdma = {};
     locks.wcdma.status = read_status(w);
     w.integer("uarfcn", locks.wcdma.uarfcn);
     w.finish();
   }
   if (r.has("lte_earfcn")) {
     ObjectReader e(r.at("lte_earfcn"), r.path_of("lte_earfcn"));
+    locks.lte_earfcn = {};
     locks.lte_earfcn.status = read_status(e);
     e.integer("earfcn0", locks.lte_earfcn.earfcn0);
     e.integer("earfcn1", locks.lte_earfcn.earfcn1);
@@ -443,6 +445,7 @@ Locks read_locks(const Json& j, const std::string& path) {
   }
   if (r.has("lte_pci")) {
     ObjectReader p(r.at("lte_pci"), r.path_of("lte_pci"));
+    locks.lte_pci = {};
     locks.lte_pci.status = read_status(p);
     p.integer("earfcn", locks.lte_pci.earfcn);
     p.integer("pci", locks.lte_pci.pci);
@@ -452,6 +455,8 @@ Locks read_locks(const Json& j, const std::string& path) {
   return locks;
 }
 
+// Each instance given replaces the base's sessions of that instance; the
+// others keep the base's.
 void read_sessions(ObjectReader& r, std::array<Session, kDataInstances>& sessions) {
   if (!r.has("sessions")) return;
   std::vector<std::pair<uint8_t, Session>> entries;
@@ -469,8 +474,15 @@ void read_sessions(ObjectReader& r, std::array<Session, kDataInstances>& session
         return std::make_pair(instance, s);
       },
       kDataInstances);
-  sessions = {};
-  for (const auto& [instance, session] : entries) sessions[instance] = session;
+  std::array<bool, kDataInstances> given{};
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto& [instance, session] = entries[i];
+    if (given[instance])
+      throw FieldError(r.path_of("sessions") + "[" + std::to_string(i) + "].instance",
+                       "instance " + std::to_string(instance) + " given twice");
+    given[instance] = true;
+    sessions[instance] = session;
+  }
 }
 
 Identity read_identity(const Json& j, const std::string& path, Identity identity) {
@@ -615,11 +627,11 @@ Scenario read_scenario(const Json& j) {
   r.string("name", s.name);
   r.string("description", s.description);
   if (r.has("identity")) s.identity = read_identity(r.at("identity"), "identity", s.identity);
-  if (r.has("cells")) s.cells = read_cells(r.at("cells"), "cells");
+  if (r.has("cells")) s.cells = read_cells(r.at("cells"), "cells", s.cells);
   r.list("networks", s.networks, read_network, 0xFFFF);
   if (r.has("registered")) s.registered = read_registered(r.at("registered"), "registered");
   if (r.has("scan")) read_scan(r.at("scan"), "scan", s.scan);
-  if (r.has("locks")) s.locks = read_locks(r.at("locks"), "locks");
+  if (r.has("locks")) s.locks = read_locks(r.at("locks"), "locks", s.locks);
   read_sessions(r, s.sessions);
   if (r.has("behaviour")) read_behaviour(r.at("behaviour"), "behaviour", s.behaviour);
   r.finish();

@@ -82,6 +82,69 @@ TEST(Scenario, LongListsScenarioHasWhatItsNameSays) {
   EXPECT_LE(out.area().size() + 4 + 19, 2048u);
 }
 
+Bytes cells_wire(const Cells& cells) {
+  qmux::TlvBuilder out;
+  encode_cell_location(cells, out);
+  return out.take();
+}
+
+// On top of a base, each technology or data instance given replaces the
+// base's own, null (for a technology) removes it, and the rest of the base
+// stays. Each row edits the default the way its document should.
+TEST(Scenario, ABaseKeepsWhatTheDocumentDoesNotReplace) {
+  struct Row {
+    const char* document;
+    void (*edit)(Scenario&);
+  };
+  const Row rows[] = {
+      {R"({"base": "default", "cells": {"cdma": {"sid": 1, "nid": 2, "base_id": 3, "ref_pn": 4,
+          "base_latitude": 5, "base_longitude": 6}}})",
+       [](Scenario& s) { s.cells.cdma = Cdma{1, 2, 3, 4, 5, 6}; }},
+      {R"({"base": "default", "cells": {"umts": null}})",
+       [](Scenario& s) { s.cells.umts.reset(); }},
+      // A technology given is whole: fields it leaves out do not come from the base.
+      {R"({"base": "default", "cells": {"lte_intra": {"earfcn": 2000}}})",
+       [](Scenario& s) {
+         s.cells.lte_intra.emplace();
+         s.cells.lte_intra->earfcn = 2000;
+       }},
+      {R"({"base": "default", "cells": {}})", [](Scenario&) {}},
+      {R"({"base": "default", "sessions": [{"instance": 3, "ipv4": 7}]})",
+       [](Scenario& s) {
+         s.sessions[3] = {7, 0};
+       }},
+      {R"({"base": "default", "sessions": [{"instance": 0}]})",
+       [](Scenario& s) { s.sessions[0] = {}; }},
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    const auto s = parse_scenario(row.document, "t.json", error);
+    ASSERT_TRUE(s) << error;
+    Scenario expected = default_scenario();
+    row.edit(expected);
+    EXPECT_EQ(cells_wire(expected.cells), cells_wire(s->cells)) << row.document;
+    for (size_t i = 0; i < kDataInstances; ++i) {
+      EXPECT_EQ(expected.sessions[i].ipv4, s->sessions[i].ipv4) << row.document << " #" << i;
+      EXPECT_EQ(expected.sessions[i].ipv6, s->sessions[i].ipv6) << row.document << " #" << i;
+    }
+    EXPECT_EQ(expected.locks, s->locks) << row.document;
+  }
+}
+
+TEST(Scenario, WithoutABaseOnlyWhatIsGivenIsThere) {
+  std::string error;
+  const auto s = parse_scenario(R"({"cells": {"cdma": {"sid": 9}}, "sessions": [{"instance": 2,
+      "ipv6": 4}]})",
+                                "t.json", error);
+  ASSERT_TRUE(s) << error;
+  Cells expected;
+  expected.cdma.emplace();
+  expected.cdma->sid = 9;
+  EXPECT_EQ(cells_wire(expected), cells_wire(s->cells));
+  EXPECT_EQ(0u, s->sessions[0].ipv4);
+  EXPECT_EQ(4u, s->sessions[2].ipv6);
+}
+
 TEST(Scenario, PlmnTextsAndHexIntegers) {
   std::string error;
   const auto s = parse_scenario(R"({"cells": {"geran": {"plmn": "310-26", "cell_id": "0xA1B2"},
@@ -128,6 +191,8 @@ TEST(Scenario, BadDocumentsNameFileAndField) {
       {R"({"cells": {"geran": {"plmn": "31-0260"}}})", R"(field "cells.geran.plmn")"},
       {R"({"locks": {"lte_pci": {"status": 2}}})", R"(field "locks.lte_pci.status")"},
       {R"({"sessions": [{"instance": 8}]})", R"(field "sessions[0].instance")"},
+      {R"({"sessions": [{"instance": 2}, {"instance": 2, "ipv4": 1}]})",
+       R"(field "sessions[1].instance": instance 2 given twice)"},
       {R"({"behaviour": {"messages": {"nas.cell_location": {}}}})",
        R"(field "behaviour.messages.nas.cell_location": unknown message name)"},
       {R"({"behaviour": {"messages": {"*": {"malformed": "broken"}}}})",
