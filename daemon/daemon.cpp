@@ -119,6 +119,7 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
     if (t && (!next || *t < *next)) next = t;
   };
   if (session_) consider(session_->next_deadline());
+  if (link_) consider(reassembler_.deadline());
   for (const auto& d : deferred_) consider(d.deadline);
   // Without a modem we look for it again; with one we check that its node
   // is still there.
@@ -128,6 +129,11 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
 }
 
 void Daemon::on_timer(TimePoint now) {
+  if (link_ && reassembler_.expire(now)) {
+    VANT_LOG_WARNING("gave up a frame from the modem that did not complete within %lld ms",
+                     static_cast<long long>(qmux::TimedReassembler::kPartialFrameTimeout.count()));
+    deliver_frames(now);  // what followed its start may be whole frames
+  }
   if (session_) session_->on_timer(now);
   settle_deferred(false, now);
   if (stopping_ || now < next_link_attempt_) return;
@@ -311,7 +317,7 @@ void Daemon::try_open_link(TimePoint now) {
   last_link_failure_.clear();
   node_ = link_->node();
   VANT_LOG_NOTICE("modem link open on %s", node_.c_str());
-  reassembler_ = qmux::Reassembler();
+  reassembler_ = qmux::TimedReassembler();
   writer_.clear();
   presence_ = DevicePresence::identifying;
   session_ = std::make_unique<ModemSession>(static_cast<SessionEvents&>(*this));
@@ -331,9 +337,13 @@ void Daemon::on_link_readable(TimePoint now) {
     case LinkRead::data:
       break;
   }
-  reassembler_.feed(std::span<const uint8_t>(chunk, got));
+  reassembler_.feed(std::span<const uint8_t>(chunk, got), now);
+  deliver_frames(now);
+}
+
+void Daemon::deliver_frames(TimePoint now) {
   while (session_) {
-    const auto frame = reassembler_.next();
+    const auto frame = reassembler_.next(now);
     if (!frame) break;
     session_->on_frame(*frame, now);
   }

@@ -19,7 +19,7 @@
 #include "daemon/modem_link.h"
 #include "daemon/modem_session.h"
 #include "daemon/unique_fd.h"
-#include "qmux/reassembler.h"
+#include "qmux/timed_reassembler.h"
 
 namespace vant::daemon {
 
@@ -74,6 +74,7 @@ class Daemon final : private SessionEvents {
   // The modem.
   void try_open_link(TimePoint now);
   void on_link_readable(TimePoint now);
+  void deliver_frames(TimePoint now);
   void on_link_writable();
   void on_node_changed();
   void link_lost(const std::string& why);
@@ -99,7 +100,9 @@ class Daemon final : private SessionEvents {
 
   std::unique_ptr<ModemLink> link_;
   std::unique_ptr<ModemSession> session_;
-  qmux::Reassembler reassembler_;
+  // A frame the modem began but did not finish is given up after a while,
+  // so that it cannot swallow the frames after it.
+  qmux::TimedReassembler reassembler_;
   LinkWriter writer_;
   int link_failed_ = 0;  // errno of a write that failed inside the session
   TimePoint next_link_attempt_{};

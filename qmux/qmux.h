@@ -6,6 +6,7 @@
 #include "qmux/reassembler.h"
 #include "qmux/response.h"
 #include "qmux/stream.h"
+#include "qmux/timed_reassembler.h"
 #include "qmux/tlv.h"
 #include "qmux/transaction.h"
 #include "qmux/wire.h"

@@ -19,6 +19,23 @@ bool wait_writable(int fd) {
   return n > 0 && (p.revents & (POLLERR | POLLNVAL)) == 0;
 }
 
+// One read(); got holds the count for ReadStatus::data.
+ReadStatus read_chunk(int fd, std::span<uint8_t> chunk, size_t& got) {
+  ssize_t n;
+  do {
+    n = read(fd, chunk.data(), chunk.size());
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) {
+    got = static_cast<size_t>(n);
+    return ReadStatus::data;
+  }
+  if (n == 0) return ReadStatus::eof;
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return ReadStatus::again;
+  // A pseudo-terminal whose other side closed reports EIO rather than EOF.
+  if (errno == EIO) return ReadStatus::eof;
+  return ReadStatus::error;
+}
+
 }  // namespace
 
 bool write_all(int fd, std::span<const uint8_t> bytes) {
@@ -45,19 +62,19 @@ bool write_frame(int fd, const Frame& frame) {
 
 ReadStatus read_into(int fd, Reassembler& reassembler) {
   uint8_t chunk[kReadChunk];
-  ssize_t n;
-  do {
-    n = read(fd, chunk, sizeof chunk);
-  } while (n < 0 && errno == EINTR);
-  if (n > 0) {
-    reassembler.feed(std::span<const uint8_t>(chunk, static_cast<size_t>(n)));
-    return ReadStatus::data;
-  }
-  if (n == 0) return ReadStatus::eof;
-  if (errno == EAGAIN || errno == EWOULDBLOCK) return ReadStatus::again;
-  // A pseudo-terminal whose other side closed reports EIO rather than EOF.
-  if (errno == EIO) return ReadStatus::eof;
-  return ReadStatus::error;
+  size_t got = 0;
+  const ReadStatus status = read_chunk(fd, chunk, got);
+  if (status == ReadStatus::data) reassembler.feed(std::span<const uint8_t>(chunk, got));
+  return status;
+}
+
+ReadStatus read_into(int fd, TimedReassembler& reassembler,
+                     TimedReassembler::Clock::time_point now) {
+  uint8_t chunk[kReadChunk];
+  size_t got = 0;
+  const ReadStatus status = read_chunk(fd, chunk, got);
+  if (status == ReadStatus::data) reassembler.feed(std::span<const uint8_t>(chunk, got), now);
+  return status;
 }
 
 }  // namespace vant::qmux

@@ -7,6 +7,7 @@
 
 #include "qmux/frame.h"
 #include "qmux/reassembler.h"
+#include "qmux/timed_reassembler.h"
 
 namespace vant::qmux {
 
@@ -19,5 +20,7 @@ enum class ReadStatus : uint8_t { data, again, eof, error };
 
 // One read() into the reassembler.
 ReadStatus read_into(int fd, Reassembler& reassembler);
+ReadStatus read_into(int fd, TimedReassembler& reassembler,
+                     TimedReassembler::Clock::time_point now);
 
 }  // namespace vant::qmux

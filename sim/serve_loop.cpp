@@ -5,17 +5,14 @@
 
 #include <map>
 
-#include "qmux/reassembler.h"
 #include "qmux/stream.h"
+#include "qmux/timed_reassembler.h"
 
 namespace vant::sim {
 namespace {
 
 // How often a loop without a host looks again whether one has come.
 constexpr auto kHostlessPoll = std::chrono::milliseconds(50);
-// A frame that began but did not complete within this time is given up, so a
-// lying length cannot stall the stream.
-constexpr auto kPartialFrameTimeout = std::chrono::milliseconds(500);
 
 class StreamServer {
  public:
@@ -35,9 +32,10 @@ class StreamServer {
   ModemCore& core_;
   int fd_;
   ServeOptions options_;
-  qmux::Reassembler reassembler_;
+  // Gives up a frame that does not complete in time, so that a lying length
+  // cannot stall the stream.
+  qmux::TimedReassembler reassembler_;
   std::multimap<Clock::time_point, Writes> pending_;
-  Clock::time_point partial_since_{};
   bool hostless_ = false;
 };
 
@@ -72,7 +70,7 @@ int StreamServer::poll_timeout_ms(Clock::time_point now) const {
     if (!wake || t < *wake) wake = t;
   };
   if (!pending_.empty()) earliest(pending_.begin()->first);
-  if (reassembler_.pending() > 0) earliest(partial_since_ + kPartialFrameTimeout);
+  if (const auto due = reassembler_.deadline()) earliest(*due);
   if (hostless_) earliest(now + kHostlessPoll);
   if (!wake) return -1;
   if (*wake <= now) return 0;
@@ -81,11 +79,7 @@ int StreamServer::poll_timeout_ms(Clock::time_point now) const {
 }
 
 bool StreamServer::write_due(Clock::time_point now) {
-  if (reassembler_.pending() > 0 && now - partial_since_ >= kPartialFrameTimeout) {
-    reassembler_.abandon_partial();
-    partial_since_ = now;
-    dispatch_frames(now);  // what followed the abandoned start may be whole frames
-  }
+  if (reassembler_.expire(now)) dispatch_frames(now);  // what followed may be whole frames
   while (!pending_.empty() && pending_.begin()->first <= now) {
     const Writes writes = std::move(pending_.begin()->second);
     pending_.erase(pending_.begin());
@@ -104,8 +98,7 @@ void StreamServer::queue(Writes writes, Clock::time_point due) {
 }
 
 std::optional<ServeEnd> StreamServer::read_frames(Clock::time_point now) {
-  const size_t before = reassembler_.pending();
-  switch (qmux::read_into(fd_, reassembler_)) {
+  switch (qmux::read_into(fd_, reassembler_, now)) {
     case qmux::ReadStatus::data:
       break;
     case qmux::ReadStatus::again:
@@ -117,22 +110,20 @@ std::optional<ServeEnd> StreamServer::read_frames(Clock::time_point now) {
     case qmux::ReadStatus::error:
       return ServeEnd::io_error;
   }
-  if (before == 0) partial_since_ = now;
   dispatch_frames(now);
   return std::nullopt;
 }
 
 void StreamServer::dispatch_frames(Clock::time_point now) {
-  while (auto frame = reassembler_.next()) {
+  while (auto frame = reassembler_.next(now)) {
     if (auto answer = core_.handle(*frame, now)) queue(std::move(answer->writes), answer->due);
-    partial_since_ = now;
   }
 }
 
 // The host went away: what it left half-sent and what we owed it are void.
 // Its client ids stay allocated, as on a real modem.
 void StreamServer::forget_host() {
-  reassembler_ = qmux::Reassembler();
+  reassembler_ = qmux::TimedReassembler();
   pending_.clear();
   hostless_ = true;
 }

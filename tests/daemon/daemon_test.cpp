@@ -7,6 +7,8 @@
 #include <string>
 
 #include "qmux/ctl.h"
+#include "qmux/response.h"
+#include "qmux/timed_reassembler.h"
 #include "qmux/tlv.h"
 #include "tests/daemon/daemon_fixture.h"
 
@@ -203,9 +205,9 @@ TEST_F(DaemonTest, ThreeInterleavedClientsEachGetTheirOwnAnswers) {
   for (uint8_t n = 1; n <= kPerClient; ++n)
     for (uint8_t c = 0; c < 3; ++c)
       clients[c]->send(QmiRequestFields{.transaction = n,
-                                      .service = kNas,
-                                      .message_id = 0x0021,
-                                      .tlvs = {0x20, 0x02, 0x00, c, n}});
+                                        .service = kNas,
+                                        .message_id = 0x0021,
+                                        .tlvs = {0x20, 0x02, 0x00, c, n}});
   for (uint8_t c = 0; c < 3; ++c) {
     std::set<uint8_t> seen;
     for (int i = 0; i < kPerClient; ++i) {
@@ -243,6 +245,31 @@ TEST_F(DaemonTest, ASilentModemGivesATimeOutAnswerAndItsLateAnswerIsDropped) {
   const auto next = client.request({.transaction = 6, .service = kNas, .message_id = 0x0043});
   ASSERT_TRUE(next);
   EXPECT_EQ(0u, next->result);
+}
+
+TEST_F(DaemonTest, AFrameTheModemBreaksOffIsGivenUpAndItsNextAnswerArrives) {
+  start();
+  FakeModem* fake = modem().get();
+  fake->set_handler([fake](const qmux::Frame& request) {
+    // The modem begins a long answer, breaks off and falls quiet; then it
+    // answers afresh. Without giving the broken frame up, the daemon would
+    // take the new answer for the rest of its body.
+    qmux::TlvBuilder long_answer;
+    long_answer.add_result(0);
+    long_answer.add(0x10, std::vector<uint8_t>(1000, 0xAA));
+    const auto bytes = qmux::encode_frame(qmux::response_to(request, long_answer.take()));
+    fake->send_bytes(std::span(bytes).first(40));
+    std::this_thread::sleep_for(qmux::TimedReassembler::kPartialFrameTimeout + 200ms);
+    return std::vector<qmux::Frame>{FakeModem::echo(request)};
+  });
+  TestClient client(kModem, 0);
+  const std::vector<uint8_t> tlvs{0x01, 0x01, 0x00, 0x09};
+  const auto answer = client.request(
+      {.transaction = 7, .service = kNas, .message_id = 0x0043, .tlvs = tlvs, .timeout_ms = 4000});
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(0u, answer->result);
+  EXPECT_EQ(7, answer->transaction);
+  EXPECT_EQ(tlvs, tlv_value(answer->tlvs, 0x10));
 }
 
 struct BadDatagram {
@@ -294,7 +321,8 @@ TEST_F(DaemonTest, MalformedDatagramsAreDroppedOrAnsweredAndTheNextRequestWorks)
   uint8_t transaction = 1;
   for (const auto& bad : bad_datagrams()) {
     // Another client's request is in flight meanwhile and must not be disturbed.
-    bystander.send(QmiRequestFields{.transaction = transaction, .service = kNas, .message_id = 0x21});
+    bystander.send(
+        QmiRequestFields{.transaction = transaction, .service = kNas, .message_id = 0x21});
     client.send(bad.bytes);
     if (bad.answered) {
       const auto answer = client.receive(2s);
@@ -446,8 +474,8 @@ TEST_F(DaemonTest, ModemLossAndReturnAreAnnouncedToConnectedClients) {
   ASSERT_TRUE(connected.connect_device());
   auto first_modem = modem();
   first_modem->set_handler([](const qmux::Frame&) { return std::vector<qmux::Frame>{}; });
-  connected.send(
-      QmiRequestFields{.transaction = 50, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
+  connected.send(QmiRequestFields{
+      .transaction = 50, .service = kNas, .message_id = 0x21, .timeout_ms = 60000});
   ASSERT_TRUE(first_modem->wait_for(is_nas_request));
 
   source_->set_present(false);
@@ -540,10 +568,10 @@ TEST_F(DaemonTest, AnswersForAClientThatLeftDoNotReachTheNextOnItsPair) {
     // The first client asks, then exits before the modem answers.
     TestClient first(kModem, 0);
     first.send(QmiRequestFields{.transaction = 5,
-                              .service = kNas,
-                              .message_id = 0x21,
-                              .tlvs = marker,
-                              .timeout_ms = 60000});
+                                .service = kNas,
+                                .message_id = 0x21,
+                                .tlvs = marker,
+                                .timeout_ms = 60000});
     _exit(0);
   }
   ASSERT_EQ(child, waitpid(child, nullptr, 0));

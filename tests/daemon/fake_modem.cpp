@@ -48,6 +48,11 @@ void FakeModem::send(const qmux::Frame& frame) {
   write(frame);
 }
 
+void FakeModem::send_bytes(std::span<const uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  if (fd_.valid()) qmux::write_all(fd_.get(), bytes);
+}
+
 void FakeModem::write(const qmux::Frame& frame) {
   if (fd_.valid()) qmux::write_frame(fd_.get(), frame);
 }

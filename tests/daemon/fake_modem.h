@@ -38,6 +38,8 @@ class FakeModem {
   // The default answers success and echoes the request's TLVs inside TLV 0x10.
   void set_handler(Handler handler);
   void send(const qmux::Frame& frame);
+  // Raw bytes, for frames cut short or garbled.
+  void send_bytes(std::span<const uint8_t> bytes);
   // Closes the modem's end: the daemon reads the end of the stream.
   void vanish();
 
