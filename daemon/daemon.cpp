@@ -159,24 +159,28 @@ void Daemon::drain_requests(size_t pair) {
     const auto received = channel.requests->receive(buffer);
     if (!received) return;
     const char* name = channel_name(channel.request_number);
+    const TimePoint now = Clock::now();
     if (!trusted(*received)) {
-      VANT_LOG_WARNING("dropped a datagram on %s from uid %u (not root, not our user)", name,
-                       received->has_credentials ? received->credentials.uid : ~0u);
+      drop_log_.line(kFromStranger, now, LogLevel::warning,
+                     "dropped a datagram on %s from uid %u (not root, not our user)", name,
+                     received->has_credentials ? received->credentials.uid : ~0u);
       continue;
     }
     if (received->truncated || received->size > kAmBufferSize) {
-      VANT_LOG_WARNING("dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
+      drop_log_.line(kTooLong, now, LogLevel::warning,
+                     "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
       continue;
     }
     note_sender(pair, received->credentials.pid);
-    on_datagram(pair, std::span<const uint8_t>(buffer, received->size), Clock::now());
+    on_datagram(pair, std::span<const uint8_t>(buffer, received->size), now);
   }
 }
 
 void Daemon::drain_and_drop(DatagramSocket& socket, const char* what) {
   uint8_t buffer[64];
   for (int i = 0; i < kDatagramsPerTurn && socket.receive(buffer); ++i)
-    VANT_LOG_DEBUG("dropped a datagram sent to %s", what);
+    drop_log_.line(kStrayDatagram, Clock::now(), LogLevel::debug, "dropped a datagram sent to %s",
+                   what);
 }
 
 void Daemon::on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now) {
@@ -188,8 +192,9 @@ void Daemon::on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoi
     case DatagramKind::sdk_request:
       return on_sdk_request(pair, parsed.sdk_type);
     case DatagramKind::rejected:
-      VANT_LOG_WARNING("%s on %s (%zu bytes)%s", parsed.problem, name, datagram.size(),
-                       parsed.answerable ? ": answered as malformed" : ": dropped");
+      drop_log_.line(kRejected, now, LogLevel::warning, "%s on %s (%zu bytes)%s", parsed.problem,
+                     name, datagram.size(),
+                     parsed.answerable ? ": answered as malformed" : ": dropped");
       if (parsed.answerable) {
         const uint32_t code = kQmiErrorBase + kQmiErrorMalformed;
         reply(pair, parsed.qmi, code, parsed.qmi.message_id, failure_tlvs(code));
@@ -233,7 +238,8 @@ void Daemon::on_sdk_request(size_t pair, uint8_t type) {
   } else if (type == kNotImplemented) {
     datagram = build_sdk_response(type, kApiNotImplemented, 0, 0);
   } else {
-    VANT_LOG_WARNING("dropped an SDK request of unknown type %u", type);
+    drop_log_.line(kUnknownSdkRequest, Clock::now(), LogLevel::warning,
+                   "dropped an SDK request of unknown type %u", type);
     return;
   }
   send_to_client(pair, false, datagram);
@@ -254,7 +260,8 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
 void Daemon::reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
                    std::span<const uint8_t> tlvs) {
   if (tlvs.size() + 4 > kMaxClientMessage) {
-    VANT_LOG_WARNING("an answer of %zu bytes does not fit a client's buffer", tlvs.size());
+    drop_log_.line(kAnswerTooLarge, Clock::now(), LogLevel::warning,
+                   "an answer of %zu bytes does not fit a client's buffer", tlvs.size());
     const auto failure = failure_tlvs(kFailResponseTooLarge);
     return send_to_client(pair, false,
                           build_qmi_response(request, kFailResponseTooLarge, message_id, failure));
@@ -272,14 +279,17 @@ void Daemon::send_to_client(size_t pair, bool notification, std::span<const uint
       return;
     case SendStatus::would_block:
       // A client that does not read loses datagrams; nobody else waits for it.
-      VANT_LOG_WARNING("the client on %s does not read: dropped a datagram", channel_name(number));
+      drop_log_.line(kClientNotReading, Clock::now(), LogLevel::warning,
+                     "the client on %s does not read: dropped a datagram", channel_name(number));
       return;
     case SendStatus::no_peer:
-      VANT_LOG_DEBUG("no client on %s: dropped a datagram", channel_name(number));
+      drop_log_.line(kNoClient, Clock::now(), LogLevel::debug,
+                     "no client on %s: dropped a datagram", channel_name(number));
       client_gone(pair);
       return;
     case SendStatus::failed:
-      VANT_LOG_WARNING("cannot send on %s: %m", channel_name(number));
+      drop_log_.line(kSendFailed, Clock::now(), LogLevel::warning, "cannot send on %s: %m",
+                     channel_name(number));
       return;
   }
 }
@@ -366,7 +376,8 @@ void Daemon::send_frame(const qmux::Frame& frame) {
     return;
   }
   if (!writer_.queue(std::move(bytes))) {
-    VANT_LOG_WARNING("the modem takes no frames: dropped one for service 0x%02X", frame.service);
+    drop_log_.line(kModemFull, Clock::now(), LogLevel::warning,
+                   "the modem takes no frames: dropped one for service 0x%02X", frame.service);
     return;
   }
   // Called from inside the session: a failed link is dealt with after the
@@ -467,8 +478,8 @@ void Daemon::answer(const RequestOrigin& origin, uint32_t result, uint16_t messa
 void Daemon::indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) {
   if (pair >= kChannelPairs) return;
   if (frame.tlvs.size() + 4 > kMaxClientMessage) {
-    VANT_LOG_WARNING("dropped an indication of %zu bytes: too large for a client",
-                     frame.tlvs.size());
+    drop_log_.line(kIndicationTooLarge, Clock::now(), LogLevel::warning,
+                   "dropped an indication of %zu bytes: too large for a client", frame.tlvs.size());
     return;
   }
   send_to_client(pair, true,

@@ -15,6 +15,7 @@
 #include "daemon/client_endpoints.h"
 #include "daemon/device_service.h"
 #include "daemon/link_writer.h"
+#include "daemon/log_throttle.h"
 #include "daemon/modem_identity.h"
 #include "daemon/modem_link.h"
 #include "daemon/modem_session.h"
@@ -45,6 +46,23 @@ class Daemon final : private SessionEvents {
   void request_stop();
 
  private:
+  // Log lines that a flood of datagrams or requests would repeat: each kind
+  // goes out at most once a second.
+  enum DropLine : size_t {
+    kFromStranger,
+    kTooLong,
+    kRejected,
+    kUnknownSdkRequest,
+    kStrayDatagram,
+    kClientNotReading,
+    kNoClient,
+    kSendFailed,
+    kAnswerTooLarge,
+    kIndicationTooLarge,
+    kModemFull,
+    kDropLines
+  };
+
   struct Deferred {
     size_t pair;
     QmiRequest request;
@@ -116,6 +134,7 @@ class Daemon final : private SessionEvents {
   std::vector<Deferred> deferred_;
   // The process last heard on each pair: another one means the first is gone.
   std::array<pid_t, kChannelPairs> pair_pids_{};
+  LogThrottle drop_log_{kDropLines};
 
   bool stopping_ = false;
   TimePoint stop_deadline_{};
