@@ -113,6 +113,9 @@ void ModemSession::on_control(const qmux::Frame& frame, TimePoint now) {
     case ControlKind::allocate:
       on_allocated(pending, frame);
       break;
+    case ControlKind::abandoned:
+      release_late_grant(frame, now);
+      break;
     case ControlKind::release:
       break;
   }
@@ -140,6 +143,16 @@ void ModemSession::on_allocated(const ControlPending& pending, const qmux::Frame
   qmux::TlvBuilder tlvs;
   tlvs.add_result(error);
   refuse_waiting(slot, 0, tlvs.area());
+}
+
+void ModemSession::release_late_grant(const qmux::Frame& frame, TimePoint now) {
+  const auto result = qmux::find_result(frame.tlvs);
+  const auto id = qmux::ctl::parse_allocate_client_id_response(frame);
+  if (!result || !result->ok() || !id) return;
+  VANT_LOG_DEBUG("releasing client id %u for service 0x%02X, granted after we stopped waiting",
+                 id->client_id, id->service);
+  send_control(qmux::ctl::release_client_id_request(0, *id),
+               {ControlKind::release, id->service, 0, now + kControlTimeout});
 }
 
 void ModemSession::refuse_waiting(ClientSlot& slot, uint32_t result,
@@ -198,7 +211,9 @@ void ModemSession::fail_all(uint32_t code) {
   auto slots = std::move(slots_);
   slots_.clear();
   for (auto& [key, slot] : slots) refuse_waiting(slot, code, tlvs);
-  std::erase_if(controls_, [](const auto& c) { return c.second.kind != ControlKind::release; });
+  std::erase_if(controls_, [](const auto& c) { return c.second.kind == ControlKind::sync; });
+  for (auto& [id, control] : controls_)
+    if (control.kind == ControlKind::allocate) control.kind = ControlKind::abandoned;
 }
 
 void ModemSession::release_all(TimePoint now) {
@@ -211,8 +226,9 @@ void ModemSession::release_all(TimePoint now) {
 }
 
 bool ModemSession::releasing() const {
-  return std::any_of(controls_.begin(), controls_.end(),
-                     [](const auto& c) { return c.second.kind == ControlKind::release; });
+  return std::any_of(controls_.begin(), controls_.end(), [](const auto& c) {
+    return c.second.kind == ControlKind::release || c.second.kind == ControlKind::abandoned;
+  });
 }
 
 void ModemSession::forget_pair(uint8_t pair) {
@@ -271,7 +287,14 @@ void ModemSession::expire_controls(TimePoint now) {
       continue;
     }
     const ControlPending pending = it->second;
-    it = controls_.erase(it);
+    if (pending.kind == ControlKind::allocate) {
+      // Its answer may still come; it then brings an id to give back.
+      it->second.kind = ControlKind::abandoned;
+      it->second.deadline = now + kControlTimeout;
+      ++it;
+    } else {
+      it = controls_.erase(it);
+    }
     if (pending.kind == ControlKind::sync) {
       // Go on without it: requests then show whether the modem listens.
       VANT_LOG_WARNING("the modem did not answer the control-service Sync");

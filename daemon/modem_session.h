@@ -76,7 +76,8 @@ class ModemSession {
   // (the link is gone, or the daemon ends).
   void fail_all(uint32_t code);
 
-  // Releases every client id; true while releases are still unanswered.
+  // Releases every client id; true while releases, or allocations whose id
+  // is to be released, are still unanswered.
   void release_all(TimePoint now);
   bool releasing() const;
 
@@ -91,7 +92,10 @@ class ModemSession {
  private:
   enum class Phase { idle, syncing, ready };
   enum class SlotState { none, allocating, allocated };
-  enum class ControlKind { sync, allocate, release };
+  // abandoned: an allocation nobody waits for any more (time-out, restart,
+  // the daemon ending); a client id it still brings is released at once,
+  // since the modem would keep it until it restarts.
+  enum class ControlKind { sync, allocate, abandoned, release };
 
   struct Queued {
     RequestOrigin origin;
@@ -126,6 +130,7 @@ class ModemSession {
 
   void on_control(const qmux::Frame& frame, TimePoint now);
   void on_allocated(const ControlPending& pending, const qmux::Frame& frame);
+  void release_late_grant(const qmux::Frame& frame, TimePoint now);
   void on_response(const qmux::Frame& frame);
   void on_indication(const qmux::Frame& frame);
   void on_restart();

@@ -175,5 +175,48 @@ TEST_F(SessionTest, ReleaseAllReleasesEachAllocatedId) {
   EXPECT_FALSE(session.releasing());
 }
 
+// The modem keeps a client id it granted until someone releases it: an
+// answer that comes after we stopped waiting must not leave one behind.
+TEST_F(SessionTest, AClientIdGrantedTooLateIsReleased) {
+  struct Case {
+    const char* name;
+    void (*abandon)(ModemSession&, TimePoint);
+  };
+  const Case cases[] = {
+      {"the daemon ends",
+       [](ModemSession& s, TimePoint now) {
+         s.release_all(now);
+         s.fail_all(0xE002);
+       }},
+      {"the allocation timed out",
+       [](ModemSession& s, TimePoint now) { s.on_timer(now + ModemSession::kControlTimeout); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recorder recorder;
+    ModemSession s{recorder};
+    s.start(t0);
+    s.on_frame(qmux::ctl::sync_response(uint8_t(recorder.sent.back().transaction), 0), t0);
+    s.submit(origin(0, 1), {}, t0 + 1s, t0);
+    const qmux::Frame allocation = recorder.sent.back();
+    ASSERT_TRUE(qmux::ctl::parse_allocate_client_id_request(allocation));
+    c.abandon(s, t0);
+    EXPECT_TRUE(s.releasing()) << "the allocation's answer is still awaited";
+    recorder.sent.clear();
+    s.on_frame(qmux::ctl::allocate_client_id_response(uint8_t(allocation.transaction), 0, {3, 9}),
+               t0);
+    const qmux::Frame* release = nullptr;
+    for (const auto& f : recorder.sent)
+      if (qmux::ctl::parse_release_client_id_request(f)) release = &f;
+    ASSERT_NE(nullptr, release);
+    const auto id = qmux::ctl::parse_release_client_id_request(*release);
+    EXPECT_EQ(3, id->service);
+    EXPECT_EQ(9, id->client_id);
+    EXPECT_EQ(0u, s.allocated_clients());
+    s.on_frame(qmux::ctl::release_client_id_response(uint8_t(release->transaction), 0, *id), t0);
+    EXPECT_FALSE(s.releasing());
+  }
+}
+
 }  // namespace
 }  // namespace vant::daemon
