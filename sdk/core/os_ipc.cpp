@@ -16,16 +16,12 @@ constexpr uint32_t kBindRetryMs = 100;
 constexpr uint32_t kPeerMissingRetryMs = 100;
 constexpr int kSendBufferSize = 5000;
 
-void report(const char* message, int error_number) {
-  ErrorHook.load()(message, error_number);
-}
-
 int bind_retrying_while_taken(int socket, const sockaddr_un& address) {
   for (int attempt = 1;; ++attempt) {
     if (bind(socket, reinterpret_cast<const sockaddr*>(&address), kAbstractAddressLength) == 0)
       return 1;
     if (errno != EADDRINUSE) {
-      report("IPC open (b) failed", errno);
+      os_report("IPC open (b) failed", errno);
       return 0;
     }
     // Taken by another client: not an error, the caller tries the next pair.
@@ -73,13 +69,13 @@ int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t
 
   channel->socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (channel->socket < 0) {
-    report("IPC open (s) failed", errno);
+    os_report("IPC open (s) failed", errno);
     return 0;
   }
   if (!bind_retrying_while_taken(channel->socket, own)) return give_up(channel);
   const int size = kSendBufferSize;
   if (setsockopt(channel->socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) != 0) {
-    report("IPC open (o) failed", errno);
+    os_report("IPC open (o) failed", errno);
     return give_up(channel);
   }
   return 1;
@@ -106,7 +102,7 @@ int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length) {
       os_sleep_ms(kPeerMissingRetryMs);
       continue;
     }
-    report("IPC write failed", errno);
+    os_report("IPC write failed", errno);
     return 0;
   }
 }
@@ -147,7 +143,7 @@ int wait_readable(int socket, uint32_t timeout_ms) {
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms) {
   const int ready = wait_readable(channel->socket, timeout_ms);
   if (ready < 0) {
-    report("IPC read (s) failed", errno);
+    os_report("IPC read (s) failed", errno);
     return 0;
   }
   if (ready == 0) {
@@ -162,7 +158,7 @@ int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_
     }
     if (errno == EINTR) continue;
     *length = 0;
-    report("IPC read (r) failed", errno);
+    os_report("IPC read (r) failed", errno);
     return 0;
   }
 }

@@ -14,10 +14,6 @@ constexpr uint32_t kSteadyBeforeLaunchMs = 500;
 constexpr uint32_t kSteadyAfterLaunchMs = 1000;
 constexpr uint32_t kStartupGraceMs = 1000;
 
-void report(const char* message, int error_number) {
-  ErrorHook.load()(message, error_number);
-}
-
 // Connects and at once dissolves the association again.
 bool probe(int socket, const sockaddr_un& address) {
   int connected;
@@ -42,7 +38,7 @@ void close_retrying(int socket) {
                         const_cast<char*>(extra), nullptr};
   char* const empty_environment[] = {nullptr};
   execve(path, argv, empty_environment);
-  report("SDK launch failed", errno);
+  os_report("SDK launch failed", errno);
   _exit(1);
 }
 
@@ -52,7 +48,7 @@ int os_sdk_is_running(uint32_t stable_ms, uint32_t grace_ms, uint32_t modem) {
   const sockaddr_un address = os_daemon_mutex_address(modem);
   const int sock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (sock < 0) {
-    report("SDK run check (s) failed", errno);
+    os_report("SDK run check (s) failed", errno);
     return 0;
   }
   int running;
@@ -79,11 +75,11 @@ int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) 
   signal(SIGCHLD, SIG_IGN);
   const pid_t child = fork();
   if (child < 0) {
-    report("process creation failed", errno);
+    os_report("process creation failed", errno);
     return 0;
   }
   if (child == 0) exec_daemon(path, modem_text, extra_argument);
   if (os_sdk_is_running(kSteadyAfterLaunchMs, kStartupGraceMs, modem)) return 1;
-  report("SDK process startup failed", 0);
+  os_report("SDK process startup failed", 0);
   return 0;
 }

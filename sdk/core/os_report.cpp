@@ -24,6 +24,10 @@ void os_set_error_hook(ErrorHookRoutine routine) {
   ErrorHook.store(routine);
 }
 
+void os_report(const char* message, int error_number) {
+  ErrorHook.load()(message, error_number);
+}
+
 void os_log(const char* message) {
   syslog(LOG_USER | LOG_DEBUG, "%s", message);
 }

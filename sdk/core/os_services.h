@@ -28,6 +28,8 @@ extern std::atomic<ErrorHookRoutine> ErrorHook;
 // text for error_number the way perror does when it is not 0.
 void os_report_error(const char* message, int error_number);
 void os_set_error_hook(ErrorHookRoutine routine);
+// Hands a failure to whatever routine the hook holds now.
+void os_report(const char* message, int error_number);
 // One line to syslog, facility user, level debug.
 void os_log(const char* message);
 // Logs the message (with the system's text for error_number when not 0) and
