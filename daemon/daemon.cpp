@@ -104,7 +104,8 @@ void Daemon::poll_once() {
     if (link_ && link_index < fds.size()) {
       const short revents = fds[link_index].revents;
       if (revents & POLLOUT) on_link_writable();
-      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) on_link_readable(now);
+      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
+        on_link_readable(revents, now);
       if (link_ && fds[link_index + 1].revents != 0) on_node_changed();
     }
   }
@@ -334,11 +335,16 @@ void Daemon::try_open_link(TimePoint now) {
   session_->start(now);
 }
 
-void Daemon::on_link_readable(TimePoint now) {
+void Daemon::on_link_readable(short revents, TimePoint now) {
   uint8_t chunk[kReadChunk];
   size_t got = 0;
   switch (link_->read(chunk, got)) {
     case LinkRead::again:
+      // A QMI control device whose write to the modem failed keeps reporting
+      // an error until it is written again; with nothing to read, polling it
+      // again would only spin.
+      if (revents & (POLLHUP | POLLERR | POLLNVAL))
+        return link_lost("the device reported an error");
       return;
     case LinkRead::closed:
       return link_lost("the link closed");

@@ -91,7 +91,7 @@ class Daemon final : private SessionEvents {
 
   // The modem.
   void try_open_link(TimePoint now);
-  void on_link_readable(TimePoint now);
+  void on_link_readable(short revents, TimePoint now);
   void deliver_frames(TimePoint now);
   void on_link_writable();
   void on_node_changed();

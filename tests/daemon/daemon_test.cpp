@@ -1,5 +1,6 @@
 // The daemon as its clients and its modem see it: raw datagrams in front, a
 // scripted modem behind, the real sockets in between.
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -605,6 +606,79 @@ TEST_F(DaemonTest, DatagramsOfOtherUsersAreDropped) {
   const auto answer = owner.request({.transaction = 1, .service = kDeviceService, .message_id = 0});
   ASSERT_TRUE(answer);
   EXPECT_EQ(0u, answer->result);
+}
+
+// A QMI control device whose write to the modem failed reports an error on
+// poll while a read finds nothing: the daemon must neither spin on it nor
+// keep the link. Modelled by a pipe's write end with no reader, which polls as
+// an error, behind a link whose reads find nothing.
+class ErrorOnlyLink final : public ModemLink {
+ public:
+  ErrorOnlyLink(std::atomic<int>& reads, std::atomic<bool>& closed)
+      : reads_(reads), closed_(closed) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+      close(ends[0]);
+      fd_ = ends[1];
+    }
+  }
+  ~ErrorOnlyLink() override {
+    if (fd_ >= 0) close(fd_);
+    closed_ = true;
+  }
+  int fd() const override { return fd_; }
+  const std::string& node() const override { return node_; }
+  LinkRead read(std::span<uint8_t>, size_t&) override {
+    ++reads_;
+    return LinkRead::again;
+  }
+  ssize_t write_some(std::span<const uint8_t> bytes) override {
+    return static_cast<ssize_t>(bytes.size());
+  }
+
+ private:
+  std::atomic<int>& reads_;
+  std::atomic<bool>& closed_;
+  int fd_ = -1;
+  std::string node_ = "/dev/error-only";
+};
+
+class ErrorOnlySource final : public LinkSource {
+ public:
+  std::unique_ptr<ModemLink> open(std::string& why) override {
+    if (opened_) {
+      why = "opened once";
+      return nullptr;
+    }
+    opened_ = true;
+    return std::make_unique<ErrorOnlyLink>(reads, closed);
+  }
+  std::string describe() const override { return "a link that only reports errors"; }
+
+  std::atomic<int> reads{0};
+  std::atomic<bool> closed{false};
+
+ private:
+  bool opened_ = false;
+};
+
+TEST(DaemonLinkTest, ALinkThatReportsAnErrorWithNothingToReadIsGivenUp) {
+  log_open(LogSink::standard_error, false);
+  std::optional<ClientEndpoints> endpoints;
+  std::string error;
+  ASSERT_EQ(EndpointsStatus::open, ClientEndpoints::open(kModem, endpoints, error)) << error;
+  auto source = std::make_unique<ErrorOnlySource>();
+  ErrorOnlySource& link_source = *source;
+  Daemon daemon(std::move(*endpoints), std::move(source));
+  std::thread loop([&daemon] { daemon.run(); });
+  const auto until = std::chrono::steady_clock::now() + 5s;
+  while (!link_source.closed && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(10ms);
+  daemon.request_stop();
+  loop.join();
+  EXPECT_TRUE(link_source.closed) << "the link was kept after " << link_source.reads
+                                  << " reads that found nothing";
+  EXPECT_EQ(1, link_source.reads);
 }
 
 }  // namespace
