@@ -37,16 +37,22 @@ std::vector<uint16_t> transactions(const std::vector<Frame>& frames) {
   return out;
 }
 
+// Feeds the stream in two reads split at cut and collects what comes out.
+std::vector<Frame> drain_split(const Bytes& stream, size_t cut, Reassembler& r) {
+  r.feed(std::span<const uint8_t>(stream).first(cut));
+  auto frames = drain(r);
+  r.feed(std::span<const uint8_t>(stream).subspan(cut));
+  const auto rest = drain(r);
+  frames.insert(frames.end(), rest.begin(), rest.end());
+  return frames;
+}
+
 TEST(Reassembler, SplitAtEveryByteYieldsBothFrames) {
   const Bytes stream = concat({encode_frame(make_frame(1)), encode_frame(make_frame(2))});
   for (size_t cut = 0; cut <= stream.size(); ++cut) {
     Reassembler r;
-    r.feed(std::span<const uint8_t>(stream).first(cut));
-    auto frames = drain(r);
-    r.feed(std::span<const uint8_t>(stream).subspan(cut));
-    const auto rest = drain(r);
-    frames.insert(frames.end(), rest.begin(), rest.end());
-    EXPECT_EQ((std::vector<uint16_t>{1, 2}), transactions(frames)) << "cut at " << cut;
+    EXPECT_EQ((std::vector<uint16_t>{1, 2}), transactions(drain_split(stream, cut, r)))
+        << "cut at " << cut;
     EXPECT_EQ(0u, r.pending());
     EXPECT_EQ(0u, r.discarded_bytes());
   }
@@ -106,12 +112,8 @@ TEST(Reassembler, JunkSplitAtEveryByte) {
       concat({Bytes{0x01, 0x0C, 0x00, 0x00, 0x03}, encode_frame(make_frame(1)), Bytes{0x01, 0x01}});
   for (size_t cut = 0; cut <= stream.size(); ++cut) {
     Reassembler r;
-    r.feed(std::span<const uint8_t>(stream).first(cut));
-    auto frames = drain(r);
-    r.feed(std::span<const uint8_t>(stream).subspan(cut));
-    const auto rest = drain(r);
-    frames.insert(frames.end(), rest.begin(), rest.end());
-    EXPECT_EQ((std::vector<uint16_t>{1}), transactions(frames)) << "cut at " << cut;
+    EXPECT_EQ((std::vector<uint16_t>{1}), transactions(drain_split(stream, cut, r)))
+        << "cut at " << cut;
   }
 }
 
