@@ -98,7 +98,8 @@ int32_t list_operators(FILE* out, ScanRequest scan) {
 
   if (const uint32_t result = scan(&request); result != 0) return static_cast<int32_t>(result);
   if (scan_result != 0) return 0;
-  // The request never reports more entries than the capacity it was given.
+  // The table has room for kMaxOperators entries: a count above the capacity
+  // the request was given is refused rather than trusted.
   if (g_scan.networkCount > kMaxOperators) return static_cast<int32_t>(kBufferTooSmall);
   if (g_scan.networkCount != g_scan.ratCount || g_scan.ratCount != g_scan.flagCount) {
     std::fprintf(out, "scan data mismatched\n");
