@@ -89,23 +89,26 @@ void put_lte_intra(WireWriter& w, const LteIntra& l) {
   for (const auto& c : l.cells) put_lte_cell(w, c);
 }
 
-void put_lte_inter(WireWriter& w, const LteInter& l) {
+template <class Frequency, class PutFrequency>
+void put_lte_neighbours(WireWriter& w, const LteNeighbours<Frequency>& l, PutFrequency put) {
   w.u8(l.ue_in_idle);
   put_count(w, l.frequencies.size());
-  for (const auto& f : l.frequencies) {
+  for (const auto& f : l.frequencies) put(w, f);
+}
+
+void put_lte_inter(WireWriter& w, const LteInter& l) {
+  put_lte_neighbours(w, l, [](WireWriter& w, const LteInterFrequency& f) {
     w.u16(f.earfcn);
     w.u8(f.thresh_x_low);
     w.u8(f.thresh_x_high);
     w.u8(f.cell_resel_priority);
     put_count(w, f.cells.size());
     for (const auto& c : f.cells) put_lte_cell(w, c);
-  }
+  });
 }
 
 void put_lte_gsm(WireWriter& w, const LteGsm& l) {
-  w.u8(l.ue_in_idle);
-  put_count(w, l.frequencies.size());
-  for (const auto& f : l.frequencies) {
+  put_lte_neighbours(w, l, [](WireWriter& w, const LteGsmFrequency& f) {
     w.u8(f.cell_resel_priority);
     w.u8(f.thresh_gsm_high);
     w.u8(f.thresh_gsm_low);
@@ -119,13 +122,11 @@ void put_lte_gsm(WireWriter& w, const LteGsm& l) {
       w.i16(c.rssi);
       w.i16(c.srx_lev);
     }
-  }
+  });
 }
 
 void put_lte_wcdma(WireWriter& w, const LteWcdma& l) {
-  w.u8(l.ue_in_idle);
-  put_count(w, l.frequencies.size());
-  for (const auto& f : l.frequencies) {
+  put_lte_neighbours(w, l, [](WireWriter& w, const LteWcdmaFrequency& f) {
     w.u16(f.uarfcn);
     w.u8(f.cell_resel_priority);
     w.u16(f.thresh_x_high);
@@ -137,7 +138,7 @@ void put_lte_wcdma(WireWriter& w, const LteWcdma& l) {
       w.i16(c.cpich_ecno);
       w.i16(c.srx_lev);
     }
-  }
+  });
 }
 
 void put_wcdma_lte(WireWriter& w, const WcdmaLte& l) {

@@ -79,15 +79,19 @@ struct LteIntra {
           s_intra_search = 0;
   std::vector<LteCell> cells;
 };
+// What an LTE cell tells of one other technology's frequencies.
+template <class Frequency>
+struct LteNeighbours {
+  uint8_t ue_in_idle = 0;
+  std::vector<Frequency> frequencies;
+};
+
 struct LteInterFrequency {
   uint16_t earfcn = 0;
   uint8_t thresh_x_low = 0, thresh_x_high = 0, cell_resel_priority = 0;
   std::vector<LteCell> cells;
 };
-struct LteInter {
-  uint8_t ue_in_idle = 0;
-  std::vector<LteInterFrequency> frequencies;
-};
+using LteInter = LteNeighbours<LteInterFrequency>;
 
 struct LteGsmCell {
   uint16_t arfcn = 0;
@@ -98,10 +102,7 @@ struct LteGsmFrequency {
   uint8_t cell_resel_priority = 0, thresh_gsm_high = 0, thresh_gsm_low = 0, ncc_permitted = 0;
   std::vector<LteGsmCell> cells;
 };
-struct LteGsm {
-  uint8_t ue_in_idle = 0;
-  std::vector<LteGsmFrequency> frequencies;
-};
+using LteGsm = LteNeighbours<LteGsmFrequency>;
 
 struct LteWcdmaCell {
   uint16_t psc = 0;
@@ -113,10 +114,7 @@ struct LteWcdmaFrequency {
   uint16_t thresh_x_high = 0, thresh_x_low = 0;
   std::vector<LteWcdmaCell> cells;
 };
-struct LteWcdma {
-  uint8_t ue_in_idle = 0;
-  std::vector<LteWcdmaFrequency> frequencies;
-};
+using LteWcdma = LteNeighbours<LteWcdmaFrequency>;
 
 struct WcdmaLteCell {
   uint16_t earfcn = 0, pci = 0;

@@ -154,30 +154,34 @@ LteIntra read_lte_intra(const Json& j, const std::string& path) {
   return l;
 }
 
-LteInter read_lte_inter(const Json& j, const std::string& path) {
+template <class Frequency, class ReadFrequency>
+LteNeighbours<Frequency> read_lte_neighbours(const Json& j, const std::string& path,
+                                             ReadFrequency read_frequency) {
   ObjectReader r(j, path);
-  LteInter l;
+  LteNeighbours<Frequency> l;
   r.integer("ue_in_idle", l.ue_in_idle);
-  r.list("frequencies", l.frequencies, [](const Json& item, const std::string& p) {
-    ObjectReader n(item, p);
-    LteInterFrequency f;
-    n.integer("earfcn", f.earfcn);
-    n.integer("thresh_x_low", f.thresh_x_low);
-    n.integer("thresh_x_high", f.thresh_x_high);
-    n.integer("cell_resel_priority", f.cell_resel_priority);
-    n.list("cells", f.cells, read_lte_cell);
-    n.finish();
-    return f;
-  });
+  r.list("frequencies", l.frequencies, read_frequency);
   r.finish();
   return l;
 }
 
+LteInter read_lte_inter(const Json& j, const std::string& path) {
+  return read_lte_neighbours<LteInterFrequency>(
+      j, path, [](const Json& item, const std::string& p) {
+        ObjectReader n(item, p);
+        LteInterFrequency f;
+        n.integer("earfcn", f.earfcn);
+        n.integer("thresh_x_low", f.thresh_x_low);
+        n.integer("thresh_x_high", f.thresh_x_high);
+        n.integer("cell_resel_priority", f.cell_resel_priority);
+        n.list("cells", f.cells, read_lte_cell);
+        n.finish();
+        return f;
+      });
+}
+
 LteGsm read_lte_gsm(const Json& j, const std::string& path) {
-  ObjectReader r(j, path);
-  LteGsm l;
-  r.integer("ue_in_idle", l.ue_in_idle);
-  r.list("frequencies", l.frequencies, [](const Json& item, const std::string& p) {
+  return read_lte_neighbours<LteGsmFrequency>(j, path, [](const Json& item, const std::string& p) {
     ObjectReader n(item, p);
     LteGsmFrequency f;
     n.integer("cell_resel_priority", f.cell_resel_priority);
@@ -199,36 +203,30 @@ LteGsm read_lte_gsm(const Json& j, const std::string& path) {
     n.finish();
     return f;
   });
-  r.finish();
-  return l;
 }
 
 LteWcdma read_lte_wcdma(const Json& j, const std::string& path) {
-  ObjectReader r(j, path);
-  LteWcdma l;
-  r.integer("ue_in_idle", l.ue_in_idle);
-  r.list("frequencies", l.frequencies, [](const Json& item, const std::string& p) {
-    ObjectReader n(item, p);
-    LteWcdmaFrequency f;
-    n.integer("uarfcn", f.uarfcn);
-    n.integer("cell_resel_priority", f.cell_resel_priority);
-    n.integer("thresh_x_high", f.thresh_x_high);
-    n.integer("thresh_x_low", f.thresh_x_low);
-    n.list("cells", f.cells, [](const Json& cell, const std::string& cp) {
-      ObjectReader c(cell, cp);
-      LteWcdmaCell w;
-      c.integer("psc", w.psc);
-      c.integer("cpich_rscp", w.cpich_rscp);
-      c.integer("cpich_ecno", w.cpich_ecno);
-      c.integer("srx_lev", w.srx_lev);
-      c.finish();
-      return w;
-    });
-    n.finish();
-    return f;
-  });
-  r.finish();
-  return l;
+  return read_lte_neighbours<LteWcdmaFrequency>(
+      j, path, [](const Json& item, const std::string& p) {
+        ObjectReader n(item, p);
+        LteWcdmaFrequency f;
+        n.integer("uarfcn", f.uarfcn);
+        n.integer("cell_resel_priority", f.cell_resel_priority);
+        n.integer("thresh_x_high", f.thresh_x_high);
+        n.integer("thresh_x_low", f.thresh_x_low);
+        n.list("cells", f.cells, [](const Json& cell, const std::string& cp) {
+          ObjectReader c(cell, cp);
+          LteWcdmaCell w;
+          c.integer("psc", w.psc);
+          c.integer("cpich_rscp", w.cpich_rscp);
+          c.integer("cpich_ecno", w.cpich_ecno);
+          c.integer("srx_lev", w.srx_lev);
+          c.finish();
+          return w;
+        });
+        n.finish();
+        return f;
+      });
 }
 
 WcdmaLte read_wcdma_lte(const Json& j, const std::string& path) {
