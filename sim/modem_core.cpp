@@ -66,8 +66,7 @@ const MessageRule* ModemCore::rule_for(std::string_view name) {
   return nullptr;
 }
 
-Reply ModemCore::answer(const qmux::Frame& request) {
-  const MessageEntry* entry = find_message(request.service, request.message_id);
+Reply ModemCore::answer(const qmux::Frame& request, const MessageEntry* entry) {
   const bool needs_client = request.service != kServiceCtl;
   if (needs_client && !state_.client_ids.allocated(request.service, request.client_id))
     return {qmux::result_only_response(request, kErrInvalidClientId)};
@@ -82,7 +81,7 @@ std::optional<Scheduled> ModemCore::handle(const qmux::Frame& request, Clock::ti
   catch_up(now);
   const MessageEntry* entry = find_message(request.service, request.message_id);
   const MessageRule* rule = rule_for(entry ? entry->name : std::string_view("unknown"));
-  Reply reply = answer(request);
+  Reply reply = answer(request, entry);
   if (rule && rule->drop) return std::nullopt;
   if (rule && rule->qmi_error) inject_error(reply.answer, rule->qmi_error, rule->keep_tlvs);
   if (rule && rule->only_result) keep_only_result(reply.answer);

@@ -59,7 +59,8 @@ class ModemCore {
   uint64_t ms_since_start(Clock::time_point now) const;
   void catch_up(Clock::time_point now);
   const MessageRule* rule_for(std::string_view name);
-  Reply answer(const qmux::Frame& request);
+  // entry: the request's row in the message table, null for a message we do not know.
+  Reply answer(const qmux::Frame& request, const MessageEntry* entry);
 
   const Scenario scenario_;
   const PresenceTimeline timeline_;
