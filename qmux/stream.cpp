@@ -16,7 +16,9 @@ bool wait_writable(int fd) {
   do {
     n = poll(&p, 1, -1);
   } while (n < 0 && errno == EINTR);
-  return n > 0 && (p.revents & (POLLERR | POLLNVAL)) == 0;
+  // A pseudo-terminal nobody holds the other side of polls as hung up, never
+  // as writable again: nobody will read, so writing gives up.
+  return n > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
 }
 
 // One read(); got holds the count for ReadStatus::data.
