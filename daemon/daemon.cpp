@@ -242,7 +242,7 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (service == qmux::kServiceCtl) return refuse(kFailServiceNotSupported);
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
-  if (!session_) return refuse(kFailNoDevice);
+  if (!session_ || presence_ == DevicePresence::absent) return refuse(kFailNoDevice);
   if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
   RequestOrigin origin;
@@ -433,7 +433,15 @@ void Daemon::link_lost(const std::string& why) {
 }
 
 void Daemon::session_ready() {
+  presence_ = DevicePresence::identifying;
   probe_.start(*session_, Clock::now());
+}
+
+void Daemon::modem_silent() {
+  // A modem counts as present only once it answers: until then, clients are
+  // told at once that there is none rather than wait for its identity.
+  presence_ = DevicePresence::absent;
+  settle_deferred(true, Clock::now());
 }
 
 void Daemon::modem_restarted() {

@@ -114,6 +114,7 @@ class Daemon final : private SessionEvents {
               std::span<const uint8_t> tlvs) override;
   void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) override;
   void session_ready() override;
+  void modem_silent() override;
   void modem_restarted() override;
 
   ClientEndpoints endpoints_;
