@@ -2,6 +2,7 @@
 #include "sdk/core/daemon_control.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -48,6 +49,35 @@ void log_daemon_end(pid_t pid) {
   os_log(line);
 }
 
+// The user holding one of the client-side names of our channels while it is
+// neither root, nor us, nor the daemon's own user (none of whom the daemon
+// refuses); -1 when there is none.
+int64_t channel_squatter(uint8_t modem) {
+  constexpr size_t kPairs = 3;
+  sockaddr_un names[kPairs + 1];
+  names[kPairs] = os_daemon_mutex_address(modem);
+  for (uint32_t n = 0; n < kPairs; ++n) {
+    const uint32_t number = ci_nth_of_kind(n, kKindRequestResponse);
+    names[n] = os_channel_address(ChannelSide::kClient, modem, kChannelTable[number].name, number);
+  }
+  int64_t owners[kPairs + 1];
+  if (!os_abstract_name_owners(names, kPairs + 1, owners)) return -1;
+  const int64_t us = geteuid();
+  for (size_t n = 0; n < kPairs; ++n)
+    if (owners[n] > 0 && owners[n] != us && owners[n] != owners[kPairs]) return owners[n];
+  return -1;
+}
+
+void report_channels_taken(uint8_t modem) {
+  const int64_t squatter = channel_squatter(modem);
+  if (squatter < 0) {
+    std::fprintf(stderr, "Too many Application connected to SDK\n");
+    return;
+  }
+  std::fprintf(stderr, "The SDK's client channels are held by another user (uid %lld)\n",
+               static_cast<long long>(squatter));
+}
+
 }  // namespace
 
 int32_t daemon_process_id() {
@@ -71,7 +101,7 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
   if (!os_launch_sdk(g_daemon_path, modem, extra_argument)) return vant::kInternalError;
   if (!g_channels_claimed) {
     if (!ci_open_client_channels(modem)) {
-      std::fprintf(stderr, "Too many Application connected to SDK\n");
+      report_channels_taken(modem);
       return vant::kSocketInUse;
     }
     g_channels_claimed = true;
