@@ -1,6 +1,7 @@
 // Starting and stopping the SDK daemon.
 #include "sdk/core/daemon_control.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,13 +29,29 @@ std::atomic<int32_t> g_daemon_pid{0};
 
 constexpr uint32_t kTerminateTimeoutMs = 2000;
 
+// A daemon that detached is not our child: waitpid cannot wait for it.
+// We look until its process is gone, for a bounded time (it takes up to a
+// second to release its client ids), so that a start right after this stop
+// does not attach to a daemon that is about to end.
+void wait_for_detached_end(pid_t pid) {
+  constexpr uint32_t kLookMs = 20;
+  constexpr uint32_t kLimitMs = 3000;
+  for (uint32_t waited = 0; waited < kLimitMs; waited += kLookMs) {
+    if (kill(pid, 0) != 0 && errno == ESRCH) return;
+    // Its sockets close as it ends; an ended process nobody reaped yet still
+    // answers kill.
+    if (!os_sdk_present(ci_modem())) return;
+    os_sleep_ms(kLookMs);
+  }
+}
+
 // How the daemon ended, as one log line; nothing when it is not our child.
 void log_daemon_end(pid_t pid) {
   int status = 0;
   const pid_t waited = waitpid(pid, &status, WUNTRACED | WCONTINUED);
   char line[100];
   if (waited < 0) {
-    if (errno == ECHILD) return;
+    if (errno == ECHILD) return wait_for_detached_end(pid);
     const int error = errno;
     std::snprintf(line, sizeof line, "waitResp == -1, Errno:%d, %s\n", error, std::strerror(error));
   } else if (WIFEXITED(status)) {
