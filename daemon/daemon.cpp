@@ -153,27 +153,54 @@ bool Daemon::trusted(const ReceivedDatagram& received) const {
   return received.credentials.uid == 0 || received.credentials.uid == geteuid();
 }
 
+// Whether a datagram on a pair may act on it at all. Checked before anything
+// in it is read: a datagram from another socket than the pair's client's must
+// not make us forget that client, answer it, or send it indications.
+bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
+                      std::span<const uint8_t> datagram, TimePoint now) {
+  const ChannelPair& channel = endpoints_.pair(pair);
+  const char* name = channel_name(channel.request_number);
+  if (!sent_by_pair_client(channel, received)) {
+    drop_log_.line(kNotFromClient, now, LogLevel::warning,
+                   "dropped a datagram on %s not sent from its client's socket", name);
+    return false;
+  }
+  if (!trusted(received)) {
+    drop_log_.line(kFromStranger, now, LogLevel::warning,
+                   "dropped a datagram on %s from uid %u (not root, not our user)", name,
+                   received.has_credentials ? received.credentials.uid : ~0u);
+    if (!received.truncated) refuse_stranger(pair, datagram);
+    return false;
+  }
+  if (received.truncated || received.size > kAmBufferSize) {
+    drop_log_.line(kTooLong, now, LogLevel::warning,
+                   "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
+    return false;
+  }
+  return true;
+}
+
+// A user we do not serve learns so at once, in the answer it waits for.
+// Only the sender's own socket hears it (the sender check came first), and
+// nothing of the pair changes.
+void Daemon::refuse_stranger(size_t pair, std::span<const uint8_t> datagram) {
+  const ParsedDatagram parsed = parse_client_datagram(datagram);
+  const bool has_header = parsed.kind == DatagramKind::qmi_request || parsed.answerable;
+  if (!has_header) return;
+  reply(pair, parsed.qmi, kFailUserNotServed, parsed.qmi.message_id,
+        failure_tlvs(kFailUserNotServed));
+}
+
 void Daemon::drain_requests(size_t pair) {
-  ChannelPair& channel = endpoints_.pair(pair);
   uint8_t buffer[kAmBufferSize + 1];
   for (int i = 0; i < kDatagramsPerTurn; ++i) {
-    const auto received = channel.requests->receive(buffer);
+    const auto received = endpoints_.pair(pair).requests->receive(buffer);
     if (!received) return;
-    const char* name = channel_name(channel.request_number);
     const TimePoint now = Clock::now();
-    if (!trusted(*received)) {
-      drop_log_.line(kFromStranger, now, LogLevel::warning,
-                     "dropped a datagram on %s from uid %u (not root, not our user)", name,
-                     received->has_credentials ? received->credentials.uid : ~0u);
-      continue;
-    }
-    if (received->truncated || received->size > kAmBufferSize) {
-      drop_log_.line(kTooLong, now, LogLevel::warning,
-                     "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
-      continue;
-    }
+    const std::span<const uint8_t> datagram(buffer, std::min(received->size, kAmBufferSize));
+    if (!admitted(pair, *received, datagram, now)) continue;
     note_sender(pair, received->credentials.pid);
-    on_datagram(pair, std::span<const uint8_t>(buffer, received->size), now);
+    on_datagram(pair, datagram, now);
   }
 }
 
@@ -215,7 +242,7 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (service == qmux::kServiceCtl) return refuse(kFailServiceNotSupported);
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
-  if (!session_) return refuse(kFailNoDevice);
+  if (!session_ || presence_ == DevicePresence::absent) return refuse(kFailNoDevice);
   if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
   RequestOrigin origin;
@@ -406,7 +433,15 @@ void Daemon::link_lost(const std::string& why) {
 }
 
 void Daemon::session_ready() {
+  presence_ = DevicePresence::identifying;
   probe_.start(*session_, Clock::now());
+}
+
+void Daemon::modem_silent() {
+  // A modem counts as present only once it answers: until then, clients are
+  // told at once that there is none rather than wait for its identity.
+  presence_ = DevicePresence::absent;
+  settle_deferred(true, Clock::now());
 }
 
 void Daemon::modem_restarted() {

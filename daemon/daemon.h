@@ -50,6 +50,7 @@ class Daemon final : private SessionEvents {
   // goes out at most once a second.
   enum DropLine : size_t {
     kFromStranger,
+    kNotFromClient,
     kTooLong,
     kRejected,
     kUnknownSdkRequest,
@@ -79,6 +80,9 @@ class Daemon final : private SessionEvents {
   void drain_requests(size_t pair);
   void drain_and_drop(DatagramSocket& socket, const char* what);
   bool trusted(const ReceivedDatagram& received) const;
+  bool admitted(size_t pair, const ReceivedDatagram& received, std::span<const uint8_t> datagram,
+                TimePoint now);
+  void refuse_stranger(size_t pair, std::span<const uint8_t> datagram);
   void on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now);
   void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
   void on_sdk_request(size_t pair, uint8_t type);
@@ -110,6 +114,7 @@ class Daemon final : private SessionEvents {
               std::span<const uint8_t> tlvs) override;
   void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) override;
   void session_ready() override;
+  void modem_silent() override;
   void modem_restarted() override;
 
   ClientEndpoints endpoints_;

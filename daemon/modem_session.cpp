@@ -108,6 +108,8 @@ void ModemSession::on_control(const qmux::Frame& frame, TimePoint now) {
   controls_.erase(it);
   switch (pending.kind) {
     case ControlKind::sync:
+      if (sync_unanswered_) VANT_LOG_NOTICE("the modem answers the control-service Sync now");
+      sync_unanswered_ = false;
       become_ready(now);
       break;
     case ControlKind::allocate:
@@ -296,9 +298,7 @@ void ModemSession::expire_controls(TimePoint now) {
       it = controls_.erase(it);
     }
     if (pending.kind == ControlKind::sync) {
-      // Go on without it: requests then show whether the modem listens.
-      VANT_LOG_WARNING("the modem did not answer the control-service Sync");
-      become_ready(now);
+      on_sync_unanswered(now);
     } else if (pending.kind == ControlKind::allocate) {
       // The next request asks again; the waiting ones run into their own
       // deadlines meanwhile.
@@ -309,6 +309,21 @@ void ModemSession::expire_controls(TimePoint now) {
       }
     }
   }
+}
+
+// A modem that does not answer the control service is not there for us:
+// what waits for it fails as it would without a modem, and the Sync goes out
+// again until the modem answers it.
+void ModemSession::on_sync_unanswered(TimePoint now) {
+  if (!sync_unanswered_)
+    VANT_LOG_WARNING(
+        "the modem does not answer the control-service Sync; asking again every %lld ms",
+        static_cast<long long>(kSyncTimeout.count()));
+  sync_unanswered_ = true;
+  const auto tlvs = failure_tlvs(kFailNoDevice);
+  for (auto& [key, slot] : slots_) refuse_waiting(slot, kFailNoDevice, tlvs);
+  events_.modem_silent();
+  send_control(qmux::ctl::sync_request(0), {ControlKind::sync, 0, 0, now + kSyncTimeout});
 }
 
 std::optional<TimePoint> ModemSession::next_deadline() const {
