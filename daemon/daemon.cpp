@@ -69,20 +69,21 @@ int Daemon::run() {
 void Daemon::poll_once() {
   // Order: stop event, presence, then per pair its request and notification
   // sockets, then the link.
-  std::vector<pollfd> fds;
-  fds.push_back({stop_event_.get(), POLLIN, 0});
-  fds.push_back({endpoints_.presence().fd(), POLLIN, 0});
+  constexpr size_t link_index = 2 + 2 * kChannelPairs;
+  std::array<pollfd, link_index + 2> fds;
+  size_t count = 0;
+  fds[count++] = {stop_event_.get(), POLLIN, 0};
+  fds[count++] = {endpoints_.presence().fd(), POLLIN, 0};
   for (auto& pair : endpoints_.pairs()) {
-    fds.push_back({pair.requests->fd(), POLLIN, 0});
-    fds.push_back({pair.notifications->fd(), POLLIN, 0});
+    fds[count++] = {pair.requests->fd(), POLLIN, 0};
+    fds[count++] = {pair.notifications->fd(), POLLIN, 0};
   }
-  const size_t link_index = fds.size();
   if (link_) {
-    fds.push_back({link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0});
-    fds.push_back({link_->watch_fd(), POLLIN, 0});  // poll skips a negative descriptor
+    fds[count++] = {link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0};
+    fds[count++] = {link_->watch_fd(), POLLIN, 0};  // poll skips a negative descriptor
   }
 
-  const int n = poll(fds.data(), fds.size(), poll_timeout(next_wakeup()));
+  const int n = poll(fds.data(), count, poll_timeout(next_wakeup()));
   if (n < 0 && errno != EINTR) {
     VANT_LOG_ERROR("poll failed: %m");
     begin_stop(Clock::now(), "poll failed");
@@ -101,7 +102,7 @@ void Daemon::poll_once() {
       if (fds[3 + 2 * pair].revents != 0)
         drain_and_drop(*endpoints_.pair(pair).notifications, "a notification channel");
     }
-    if (link_ && link_index < fds.size()) {
+    if (link_ && link_index < count) {
       const short revents = fds[link_index].revents;
       if (revents & POLLOUT) on_link_writable();
       if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
