@@ -83,11 +83,4 @@ TEST(ManPages, EmulatorPageDescribesEveryOptionOfItsHelp) {
   expect_page_names_all("vantsim.1", options);
 }
 
-TEST(ManPages, OptionMatchingIsExact) {
-  const std::string page = ".BR \\-\\-scanner\n.B \\-\\-cops\n";
-  EXPECT_FALSE(page_names(page, "--scan"));
-  EXPECT_TRUE(page_names(page, "--cops"));
-  EXPECT_FALSE(page_names(page, "-c"));
-}
-
 }  // namespace
