@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "sim/scenario_json.h"
 
 #ifndef VANT_SIM_INSTALLED_SCENARIO_DIR
@@ -30,7 +32,8 @@ std::string running_program() {
 std::string scenario_dir_beside(const std::string& program_path) {
   const auto slash = program_path.rfind('/');
   if (slash == std::string::npos) return kFromProgramFolder;
-  return program_path.substr(0, slash + 1) + kFromProgramFolder;
+  const std::filesystem::path folder = program_path.substr(0, slash + 1) + kFromProgramFolder;
+  return folder.lexically_normal().string();
 }
 
 std::string bundled_scenario_dir() {
