@@ -394,6 +394,24 @@ class BestCell(ScenarioTest):
         self.assertEqual(best, (serving["earfcn"], serving["pci"]))
 
 
+class BestCellRollback(ScenarioTest):
+    """The best cell does not serve once locked: the previous lock comes back."""
+    scenario = "best-cell-fails"
+
+    def test_a_cell_that_fails_to_serve_is_rolled_back(self):
+        before = self.run_json("lock", "--json")
+        doc = self.run_json("best-cell", "--json", "--settle", "300ms", status=EXIT_NO_CELL_KEPT)
+        self.assertEqual(ranked(self.expected, -110)[0],
+                         (doc["chosen"]["earfcn"], doc["chosen"]["pci"]))
+        self.assertEqual("rolled_back", doc["outcome"])
+        self.assertEqual("umts", doc["serving"]["technology"], "the modem lost LTE service")
+        self.assertIn("no LTE service", doc["reason"])
+        self.assertEqual((before, before), (doc["previous_lock"], doc["lock"]))
+        self.assertEqual(before, self.run_json("lock", "--json"))
+        self.assertEqual(expected_cells(self.expected)["lte"]["serving"],
+                         self.run_json("cells", "--json")["lte"]["serving"])
+
+
 class BestCellInterrupted(ScenarioTest):
     """A modem locked beforehand; an interrupt during the settle time puts
     that lock back."""
@@ -454,7 +472,7 @@ class Refusals(unittest.TestCase):
 def all_cases():
     loader = unittest.TestLoader()
     for cls in (Cells, CellsOfEveryTechnology, CellsRefused, Lock, Operators, Device, Watch,
-                BestCell, BestCellInterrupted, Refusals):
+                BestCell, BestCellRollback, BestCellInterrupted, Refusals):
         for name in loader.getTestCaseNames(cls):
             yield "%s.%s" % (cls.__name__, name)
 
