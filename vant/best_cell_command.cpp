@@ -7,6 +7,7 @@
 #include "vant/commands.h"
 #include "vant/exit_status.h"
 #include "vant/interrupt.h"
+#include "vant/output.h"
 #include "vant/ranking.h"
 #include "vant/serving_sample.h"
 #include "vant/units.h"
@@ -129,7 +130,7 @@ void print_text(const Json& doc) {
   std::printf("outcome: %s", doc["outcome"].get<std::string>().c_str());
   if (doc.contains("reason")) std::printf(" (%s)", doc["reason"].get<std::string>().c_str());
   std::printf("\n");
-  if (doc.contains("lock")) std::printf("lock now: %s\n", doc["lock"].dump().c_str());
+  if (doc.contains("lock")) std::printf("lock now: %s\n", json_text(doc["lock"]).c_str());
 }
 
 }  // namespace
@@ -155,7 +156,7 @@ int run_best_cell(const GlobalOptions& global, const BestCellOptions& options) {
     lock_and_verify(candidates[0], options, report);
   }
   if (options.json) {
-    std::cout << report.document.dump(2) << std::endl;
+    std::cout << json_text(report.document, 2) << std::endl;
   } else {
     print_text(report.document);
   }

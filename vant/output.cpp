@@ -7,7 +7,7 @@ namespace {
 
 std::string scalar_text(const Json& value) {
   if (value.is_string()) return value.get<std::string>();
-  return value.dump();
+  return json_text(value);
 }
 
 void render(const Json& node, const std::string& path, std::string& out) {
@@ -34,6 +34,10 @@ void render(const Json& node, const std::string& path, std::string& out) {
 
 }  // namespace
 
+std::string json_text(const Json& document, int indent) {
+  return document.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string document_text(const Json& document) {
   std::string out;
   render(document, "", out);
@@ -41,7 +45,7 @@ std::string document_text(const Json& document) {
 }
 
 void print_document(const Json& document, bool as_json) {
-  std::cout << (as_json ? document.dump(2) + "\n" : document_text(document)) << std::flush;
+  std::cout << (as_json ? json_text(document, 2) + "\n" : document_text(document)) << std::flush;
 }
 
 }  // namespace vant::cli

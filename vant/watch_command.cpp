@@ -7,6 +7,7 @@
 #include "vant/commands.h"
 #include "vant/exit_status.h"
 #include "vant/interrupt.h"
+#include "vant/output.h"
 #include "vant/prometheus.h"
 #include "vant/serving_sample.h"
 #include "vant/units.h"
@@ -77,7 +78,7 @@ void print_json_line(const Poll& poll, std::time_t now) {
     line["serving"] = nullptr;
     line["error"] = poll.error;
   }
-  std::cout << line.dump() << std::endl;
+  std::cout << json_text(line) << std::endl;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "vant/cell_report.h"
 #include "vant/duration.h"
 #include "vant/lock_state.h"
+#include "vant/output.h"
 #include "vant/plmn.h"
 #include "vant/prometheus.h"
 #include "vant/ranking.h"
@@ -122,6 +123,13 @@ TEST(CellReport, LeavesOutTechnologiesTheModemDidNotReport) {
   EXPECT_EQ(-88.0, lte["serving"]["rsrp_dbm"]);
   EXPECT_EQ(-9.0, lte["serving"]["rsrq_db"]);
   EXPECT_EQ(257, lte["serving"]["pci"]);
+}
+
+TEST(Output, TextsThatAreNotUtf8AreShownNotRefused) {
+  // An operator name in another character set, as a modem may send it.
+  const Json document{{"description", "Caf\xe9"}};
+  EXPECT_EQ("{\"description\":\"Caf\xef\xbf\xbd\"}", json_text(document));
+  EXPECT_EQ("description=Caf\xe9\n", document_text(document));
 }
 
 TEST(LockState, AnUnlockedKindIsComparedByItsStatusOnly) {
