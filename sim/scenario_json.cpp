@@ -726,10 +726,6 @@ std::optional<Scenario> load_scenario_file(const std::string& path, std::string&
   return parse_scenario(text.str(), path, error);
 }
 
-std::string bundled_scenario_dir() {
-  return VANT_SIM_SCENARIO_DIR;
-}
-
 std::optional<Scenario> load_scenario_argument(const std::string& argument, std::string& error) {
   if (argument.empty()) return default_scenario();
   struct stat st {};

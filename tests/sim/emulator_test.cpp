@@ -286,6 +286,21 @@ TEST(Behaviour, EveryMessageRuleCoversTheControlService) {
   EXPECT_FALSE(host.receive(300ms));
 }
 
+TEST(Behaviour, ADroppedSyncFreesNothingSoLeakedIdsShow) {
+  Scenario s = with_rule("ctl.sync", [](MessageRule& r) { r.drop = true; });
+  s.behaviour.client_ids_per_service = 2;
+  Emulator emulator(s);
+  TestHost host(emulator);
+  host.allocate(kNas);
+  host.allocate(kNas);
+  host.send(qmux::ctl::sync_request(host.next_ctl_transaction()));
+  EXPECT_FALSE(host.receive(300ms)) << "the Sync is answered";
+  const auto refused =
+      host.ask(qmux::ctl::allocate_client_id_request(host.next_ctl_transaction(), kNas));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ((qmux::QmiResult{1, 0x05}), result_of(*refused)) << "the dropped Sync freed ids";
+}
+
 TEST(Behaviour, SlowAnswersDoNotHoldUpOthers) {
   Scenario s = quick(default_scenario());
   s.scan.duration_ms = 400;
