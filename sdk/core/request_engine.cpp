@@ -4,6 +4,9 @@
 
 #include <pthread.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +26,8 @@ uint8_t g_transaction = 0;
 constexpr uint32_t kDaemonOverheadMs = 1000;
 constexpr uint32_t kDoublingLimitMs = 10000;
 constexpr size_t kMaxQmiMessage = kAmBufferSize - kQmiPayloadOffset;
+// During a long wait, how often we look whether the daemon still runs.
+constexpr uint32_t kDaemonCheckMs = 1000;
 
 // Writes the headers in front of the packed request; returns the datagram's size.
 size_t build_request(uint8_t* buffer, const RequestDescriptor& d, uint8_t transaction) {
@@ -75,6 +80,35 @@ Classified classify(const uint8_t* packet, size_t size, bool qmi, uint8_t t, uin
   return {Verdict::kInvalid, 0, nullptr};
 }
 
+uint64_t monotonic_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+// Waits up to limit_ms (0 = no limit) for one datagram, looking about once a
+// second whether the daemon still holds its presence socket: a daemon that
+// died will never answer, and its client learns that at once instead of
+// after the whole limit. *received is 0 when the wait ended without a datagram.
+int receive_while_daemon_lives(uint8_t* buffer, size_t* received, uint32_t limit_ms) {
+  const size_t capacity = *received;
+  const uint64_t deadline = monotonic_ms() + limit_ms;
+  for (;;) {
+    uint32_t slice = kDaemonCheckMs;
+    if (limit_ms != 0) {
+      const uint64_t now = monotonic_ms();
+      if (now >= deadline) break;
+      slice = static_cast<uint32_t>(std::min<uint64_t>(deadline - now, kDaemonCheckMs));
+    }
+    *received = capacity;
+    if (!os_ipc_receive(&ci_request_channel(), buffer, received, slice)) return 0;
+    if (*received != 0) return 1;
+    if (!os_sdk_present(ci_modem())) break;
+  }
+  *received = 0;
+  return 1;
+}
+
 }  // namespace
 
 uint32_t api_lock_take(uint8_t** buffer) {
@@ -103,6 +137,9 @@ uint32_t am_stretch_wait(uint32_t wait_ms) {
 uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8_t** response,
                      uint32_t limit_ms) {
   const bool qmi = descriptor->kind == kRequestQmi;
+  // Before any channel to a daemon exists nothing could answer: say so at
+  // once rather than after the whole wait.
+  if (ci_request_channel().socket < 0) return vant::kNoDevice;
   if (qmi && descriptor->transaction.service != kDeviceService && ci_client_state() == 0)
     return vant::kNoDevice;
   // A length that would send bytes past the request buffer is refused.
@@ -122,8 +159,7 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
     // left behind the current one.
     std::memset(g_response_buffer, 0, sizeof g_response_buffer);
     size_t received = sizeof g_response_buffer;
-    if (!os_ipc_receive(&ci_request_channel(), g_response_buffer, &received, limit_ms) ||
-        received == 0)
+    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms) || received == 0)
       return vant::kSdkTimedOut;
     const Classified c = classify(g_response_buffer, received, qmi, t, &last);
     if (c.verdict == Verdict::kInvalid) return vant::kInvalidQmiResponse;

@@ -374,7 +374,8 @@ TEST_P(QmicliUnits, MeasurementsAreInTheirPhysicalRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundled, QmicliUnits,
-                         ::testing::Values("default", "every-technology-long-lists"),
+                         ::testing::Values("default", "every-technology-long-lists",
+                                           "best-cell-fails", "best-cell-weak", "drifting-signal"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');
