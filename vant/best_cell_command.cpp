@@ -89,7 +89,12 @@ void settle_and_verify(const LteCandidate& best, const BestCellOptions& options,
     report.status = kExitNoCellKept;
   } else {
     doc["outcome"] = "kept";
-    doc["lock"] = lock_json(read_lock());
+    // The check passed; a failed read-back only leaves the lock out.
+    try {
+      doc["lock"] = lock_json(read_lock());
+    } catch (const CommandFailure& error) {
+      note(std::string("kept the lock, but could not read it back: ") + error.what());
+    }
     return;
   }
   note(doc["reason"].get<std::string>() + "; restoring the previous lock");
