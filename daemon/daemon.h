@@ -14,6 +14,7 @@
 #include "daemon/am_datagram.h"
 #include "daemon/client_endpoints.h"
 #include "daemon/device_service.h"
+#include "daemon/event_set.h"
 #include "daemon/link_writer.h"
 #include "daemon/log_throttle.h"
 #include "daemon/modem_identity.h"
@@ -95,6 +96,9 @@ class Daemon final : private SessionEvents {
 
   // The modem.
   void try_open_link(TimePoint now);
+  bool watch_link(std::string& why);
+  void unwatch_link();
+  void watch_link_writes();
   void on_link_readable(short revents, TimePoint now);
   void deliver_frames(TimePoint now);
   void on_link_writable();
@@ -120,6 +124,8 @@ class Daemon final : private SessionEvents {
   ClientEndpoints endpoints_;
   std::unique_ptr<LinkSource> source_;
   UniqueFd stop_event_;
+  EventSet events_;
+  int events_error_ = 0;  // errno when the sockets could not be watched
 
   std::unique_ptr<ModemLink> link_;
   std::unique_ptr<ModemSession> session_;
@@ -127,6 +133,7 @@ class Daemon final : private SessionEvents {
   // so that it cannot swallow the frames after it.
   qmux::TimedReassembler reassembler_;
   LinkWriter writer_;
+  bool link_writes_watched_ = false;
   int link_failed_ = 0;  // errno of a write that failed inside the session
   TimePoint next_link_attempt_{};
   std::string last_link_failure_;

@@ -34,12 +34,9 @@ void ModemSession::submit(const RequestOrigin& origin, std::span<const uint8_t> 
   const SlotKey key{origin.header.service, origin.header.instance};
   ClientSlot& slot = slots_[key];
   slot.pairs |= pair_bit(origin.pair);
-  Queued queued{origin, {tlvs.begin(), tlvs.end()}, deadline};
-  if (phase_ == Phase::ready && slot.state == SlotState::allocated) {
-    send_request(queued, slot);
-    return;
-  }
-  slot.waiting.push_back(std::move(queued));
+  if (phase_ == Phase::ready && slot.state == SlotState::allocated)
+    return send_request(origin, tlvs, deadline, slot);
+  slot.waiting.push_back(Queued{origin, {tlvs.begin(), tlvs.end()}, deadline});
   if (phase_ == Phase::ready && slot.state == SlotState::none) allocate(key, now);
 }
 
@@ -68,16 +65,17 @@ uint16_t ModemSession::next_transaction(uint8_t service, uint8_t client_id) {
   return id;
 }
 
-void ModemSession::send_request(const Queued& queued, const ClientSlot& slot) {
+void ModemSession::send_request(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
+                                TimePoint deadline, const ClientSlot& slot) {
   qmux::Frame frame;
   frame.sender = qmux::Sender::host;
-  frame.service = queued.origin.header.service;
+  frame.service = origin.header.service;
   frame.client_id = slot.client_id;
   frame.kind = qmux::MessageKind::request;
   frame.transaction = next_transaction(frame.service, frame.client_id);
-  frame.message_id = queued.origin.message_id;
-  frame.tlvs = queued.tlvs;
-  pending_[{frame.service, frame.client_id, frame.transaction}] = {queued.origin, queued.deadline};
+  frame.message_id = origin.message_id;
+  frame.tlvs.assign(tlvs.begin(), tlvs.end());
+  pending_[{frame.service, frame.client_id, frame.transaction}] = {origin, deadline};
   events_.send_frame(frame);
 }
 
@@ -85,7 +83,7 @@ void ModemSession::flush(SlotKey, ClientSlot& slot) {
   while (!slot.waiting.empty()) {
     const Queued queued = std::move(slot.waiting.front());
     slot.waiting.pop_front();
-    send_request(queued, slot);
+    send_request(queued.origin, queued.tlvs, queued.deadline, slot);
   }
 }
 
@@ -259,7 +257,13 @@ size_t ModemSession::outstanding(uint8_t pair) const {
 
 void ModemSession::on_timer(TimePoint now) {
   expire_controls(now);
-  const auto tlvs = failure_tlvs(kFailTimedOut);
+  // Called on every turn of the daemon's loop: the answer's TLVs are built
+  // only when a request has run out of time.
+  std::vector<uint8_t> tlvs;
+  auto time_out = [&](const RequestOrigin& origin) {
+    if (tlvs.empty()) tlvs = failure_tlvs(kFailTimedOut);
+    events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+  };
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (it->second.deadline > now) {
       ++it;
@@ -267,7 +271,7 @@ void ModemSession::on_timer(TimePoint now) {
     }
     const RequestOrigin origin = it->second.origin;
     it = pending_.erase(it);
-    events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+    time_out(origin);
   }
   for (auto& [key, slot] : slots_) {
     for (auto it = slot.waiting.begin(); it != slot.waiting.end();) {
@@ -277,7 +281,7 @@ void ModemSession::on_timer(TimePoint now) {
       }
       const RequestOrigin origin = it->origin;
       it = slot.waiting.erase(it);
-      events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+      time_out(origin);
     }
   }
 }

@@ -127,7 +127,8 @@ class ModemSession {
   void become_ready(TimePoint now);
   void allocate(SlotKey key, TimePoint now);
   void flush(SlotKey key, ClientSlot& slot);
-  void send_request(const Queued& queued, const ClientSlot& slot);
+  void send_request(const RequestOrigin& origin, std::span<const uint8_t> tlvs, TimePoint deadline,
+                    const ClientSlot& slot);
   uint16_t next_transaction(uint8_t service, uint8_t client_id);
   uint8_t send_control(qmux::Frame frame, ControlPending pending);
 

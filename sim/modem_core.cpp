@@ -79,6 +79,7 @@ std::optional<Scheduled> ModemCore::handle(const qmux::Frame& request, Clock::ti
     return std::nullopt;
   std::lock_guard lock(mutex_);
   catch_up(now);
+  state_.now_ms = ms_since_start(now);
   const MessageEntry* entry = find_message(request.service, request.message_id);
   const MessageRule* rule = rule_for(entry ? entry->name : std::string_view("unknown"));
   // A dropped request is not performed either: a dropped Sync must leave the

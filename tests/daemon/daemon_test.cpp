@@ -708,5 +708,57 @@ TEST(DaemonLinkTest, ALinkThatReportsAnErrorWithNothingToReadIsGivenUp) {
   EXPECT_EQ(1, link_source.reads);
 }
 
+// A modem that takes a few bytes of a frame and then reports itself full, as
+// a busy device does: the rest must go out when it can take more, without
+// another request to push it.
+class TrickleLink final : public ModemLink {
+ public:
+  explicit TrickleLink(std::unique_ptr<ModemLink> inner) : inner_(std::move(inner)) {}
+  int fd() const override { return inner_->fd(); }
+  const std::string& node() const override { return inner_->node(); }
+  LinkRead read(std::span<uint8_t> buffer, size_t& got) override {
+    return inner_->read(buffer, got);
+  }
+  ssize_t write_some(std::span<const uint8_t> bytes) override {
+    full_ = !full_;
+    if (full_) return 0;
+    return inner_->write_some(bytes.first(std::min<size_t>(bytes.size(), 3)));
+  }
+
+ private:
+  std::unique_ptr<ModemLink> inner_;
+  bool full_ = false;
+};
+
+class TrickleSource final : public LinkSource {
+ public:
+  std::unique_ptr<ModemLink> open(std::string& why) override {
+    auto link = modem.open(why);
+    return link ? std::make_unique<TrickleLink>(std::move(link)) : nullptr;
+  }
+  std::string describe() const override { return "a modem that takes 3 bytes at a time"; }
+  FakeModemSource modem;
+};
+
+TEST(DaemonLinkTest, FramesTheModemTakesBitByBitAllReachIt) {
+  log_open(LogSink::standard_error, false);
+  std::optional<ClientEndpoints> endpoints;
+  std::string error;
+  ASSERT_EQ(EndpointsStatus::open, ClientEndpoints::open(kModem, endpoints, error)) << error;
+  Daemon daemon(std::move(*endpoints), std::make_unique<TrickleSource>());
+  std::thread loop([&daemon] { daemon.run(); });
+  TestClient client(kModem, 0);
+  for (uint8_t transaction = 1; transaction <= 3; ++transaction) {
+    const auto answer = client.request({.transaction = transaction,
+                                        .service = kNas,
+                                        .message_id = 0x5568,
+                                        .tlvs = {0x10, 1, 0, 7}});
+    ASSERT_TRUE(answer) << "request " << int(transaction);
+    EXPECT_EQ(0u, answer->result);
+  }
+  daemon.request_stop();
+  loop.join();
+}
+
 }  // namespace
 }  // namespace vant::daemon::testing
