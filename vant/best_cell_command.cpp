@@ -67,8 +67,8 @@ void restore(const LockState& previous, Report& report) {
 void settle_and_verify(const LteCandidate& best, const BestCellOptions& options,
                        const LockState& previous, Report& report) {
   Json& doc = report.document;
-  note("locked to " + cell_name(best) + "; checking again in " +
-       std::to_string(options.settle.count()) + " ms");
+  note("locked to " + cell_name(best) + "; checking it in " +
+       json_text(options.settle.count() / 1000.0) + " s");
   std::string failure;
   if (sleep_unless_interrupted(options.settle)) {
     try {
@@ -89,7 +89,12 @@ void settle_and_verify(const LteCandidate& best, const BestCellOptions& options,
     report.status = kExitNoCellKept;
   } else {
     doc["outcome"] = "kept";
-    doc["lock"] = lock_json(read_lock());
+    // The check passed; a failed read-back only leaves the lock out.
+    try {
+      doc["lock"] = lock_json(read_lock());
+    } catch (const CommandFailure& error) {
+      note(std::string("kept the lock, but could not read it back: ") + error.what());
+    }
     return;
   }
   note(doc["reason"].get<std::string>() + "; restoring the previous lock");
@@ -116,7 +121,7 @@ void lock_and_verify(const LteCandidate& best, const BestCellOptions& options, R
   settle_and_verify(best, options, previous, report);
 }
 
-void print_text(const Json& doc) {
+void print_candidates(const Json& doc) {
   std::printf("candidates with RSRP of at least %.1f dBm: %zu of %d cells heard\n",
               doc["min_rsrp_dbm"].get<double>(), doc["candidates"].size(), doc["heard"].get<int>());
   if (!doc["candidates"].empty())
@@ -127,10 +132,34 @@ void print_text(const Json& doc) {
                 c["pci"].get<unsigned>(), c["rsrp_dbm"].get<double>(), c["rsrq_db"].get<double>(),
                 c["serving"].get<bool>() ? "  serving" : "");
   }
+  std::fflush(stdout);
+}
+
+// "WCDMA off, LTE pair off, LTE cell EARFCN 5110 PCI 257"
+std::string lock_summary(const Json& lock) {
+  const auto kind = [&](const char* key, const char* name, const std::string& values) {
+    const Json& k = lock[key];
+    if (k.is_null()) return std::string(name) + " not reported";
+    return std::string(name) + (k["locked"].get<bool>() ? " " + values : " off");
+  };
+  const auto n = [&](const char* key, const char* field) {
+    return lock[key].is_null() ? std::string() : std::to_string(lock[key][field].get<uint32_t>());
+  };
+  return kind("wcdma", "WCDMA", "UARFCN " + n("wcdma", "uarfcn")) + ", " +
+         kind("lte_earfcn", "LTE pair",
+              "EARFCN " + n("lte_earfcn", "earfcn0") + " and " + n("lte_earfcn", "earfcn1")) +
+         ", " +
+         kind("lte_pci", "LTE cell",
+              "EARFCN " + n("lte_pci", "earfcn") + " PCI " + n("lte_pci", "pci"));
+}
+
+void print_outcome(const Json& doc) {
   std::printf("outcome: %s", doc["outcome"].get<std::string>().c_str());
   if (doc.contains("reason")) std::printf(" (%s)", doc["reason"].get<std::string>().c_str());
   std::printf("\n");
-  if (doc.contains("lock")) std::printf("lock now: %s\n", json_text(doc["lock"]).c_str());
+  if (doc.contains("previous_lock"))
+    std::printf("lock before: %s\n", lock_summary(doc["previous_lock"]).c_str());
+  if (doc.contains("lock")) std::printf("lock now: %s\n", lock_summary(doc["lock"]).c_str());
 }
 
 }  // namespace
@@ -146,6 +175,8 @@ int run_best_cell(const GlobalOptions& global, const BestCellOptions& options) {
                      {"heard", heard.size()},
                      {"candidates", candidates_json(candidates)},
                      {"chosen", nullptr}};
+  // People see the ranking before the settle time starts.
+  if (!options.json) print_candidates(report.document);
   if (options.dry_run) {
     report.document["outcome"] = "dry_run";
   } else if (candidates.empty()) {
@@ -158,7 +189,7 @@ int run_best_cell(const GlobalOptions& global, const BestCellOptions& options) {
   if (options.json) {
     std::cout << json_text(report.document, 2) << std::endl;
   } else {
-    print_text(report.document);
+    print_outcome(report.document);
   }
   return report.status;
 }
