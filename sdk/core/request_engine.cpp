@@ -38,48 +38,6 @@ size_t build_request(uint8_t* buffer, const RequestDescriptor& d, uint8_t transa
   return ambuildsdkrequest(&cursor, static_cast<uint8_t>(d.transaction.timeout), kAmSdkRequest);
 }
 
-// What one received datagram means for the request waiting for transaction t.
-enum class Verdict { kAnswer, kStale, kInvalid };
-
-struct Classified {
-  Verdict verdict;
-  uint32_t result;
-  const uint8_t* payload;
-};
-
-// last: the transaction number of the last transaction header parsed in
-// this wait; a packet without one is the answer only when that number is t.
-Classified classify(const uint8_t* packet, size_t size, bool qmi, uint8_t t, uint8_t* last) {
-  if (size < kAmHeaderSize) return {Verdict::kInvalid, 0, nullptr};
-  const uint8_t* cursor = packet;
-  uint16_t type, check_word, length;
-  uint32_t result;
-  am_parse_header(&cursor, &type, &check_word, &result, &length);
-  if (length == 0) {
-    if (*last != t) return {Verdict::kStale, 0, nullptr};
-    // The codec will read a message header after the AM header: it must be
-    // the zeroes of the cleared buffer, not bytes the daemon sent.
-    if (size != kAmHeaderSize) return {Verdict::kInvalid, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kAmHeaderSize};
-  }
-  if (type == kAmQmiResponse && qmi && size >= kQmiPayloadOffset) {
-    QmiTransactionHeader record{};
-    amparseqmixactionheader(&cursor, &record, last);
-    if (*last != t) return {Verdict::kStale, 0, nullptr};
-    // The codec trusts the message's length field: it must not reach past
-    // what was received.
-    if (!am_qmi_lengths_agree(packet, size)) return {Verdict::kInvalid, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kQmiPayloadOffset};
-  }
-  if (type == kAmSdkResponse && !qmi && size >= kSdkPayloadOffset) {
-    SdkResponseHeader header{};
-    amparsesdkheader(&cursor, &header);
-    if (t != 0) return {Verdict::kStale, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kSdkPayloadOffset};
-  }
-  return {Verdict::kInvalid, 0, nullptr};
-}
-
 uint64_t monotonic_ms() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -110,6 +68,38 @@ int receive_while_daemon_lives(uint8_t* buffer, size_t* received, uint32_t limit
 }
 
 }  // namespace
+
+ClassifiedResponse am_classify_response(const uint8_t* packet, size_t size, bool qmi, uint8_t t,
+                                        uint8_t* last) {
+  if (size < kAmHeaderSize) return {ResponseVerdict::kInvalid, 0, nullptr};
+  const uint8_t* cursor = packet;
+  uint16_t type, check_word, length;
+  uint32_t result;
+  am_parse_header(&cursor, &type, &check_word, &result, &length);
+  if (length == 0) {
+    if (*last != t) return {ResponseVerdict::kStale, 0, nullptr};
+    // The codec will read a message header after the AM header: it must be
+    // the zeroes of the cleared buffer, not bytes the daemon sent.
+    if (size != kAmHeaderSize) return {ResponseVerdict::kInvalid, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kAmHeaderSize};
+  }
+  if (type == kAmQmiResponse && qmi && size >= kQmiPayloadOffset) {
+    QmiTransactionHeader record{};
+    amparseqmixactionheader(&cursor, &record, last);
+    if (*last != t) return {ResponseVerdict::kStale, 0, nullptr};
+    // The codec trusts the message's length field: it must not reach past
+    // what was received.
+    if (!am_qmi_lengths_agree(packet, size)) return {ResponseVerdict::kInvalid, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kQmiPayloadOffset};
+  }
+  if (type == kAmSdkResponse && !qmi && size >= kSdkPayloadOffset) {
+    SdkResponseHeader header{};
+    amparsesdkheader(&cursor, &header);
+    if (t != 0) return {ResponseVerdict::kStale, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kSdkPayloadOffset};
+  }
+  return {ResponseVerdict::kInvalid, 0, nullptr};
+}
 
 uint32_t api_lock_take(uint8_t** buffer) {
   *buffer = nullptr;
@@ -161,9 +151,9 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
     size_t received = sizeof g_response_buffer;
     if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms) || received == 0)
       return vant::kSdkTimedOut;
-    const Classified c = classify(g_response_buffer, received, qmi, t, &last);
-    if (c.verdict == Verdict::kInvalid) return vant::kInvalidQmiResponse;
-    if (c.verdict == Verdict::kAnswer) {
+    const ClassifiedResponse c = am_classify_response(g_response_buffer, received, qmi, t, &last);
+    if (c.verdict == ResponseVerdict::kInvalid) return vant::kInvalidQmiResponse;
+    if (c.verdict == ResponseVerdict::kAnswer) {
       *response = c.payload;
       return c.result;
     }
