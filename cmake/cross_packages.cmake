@@ -31,3 +31,11 @@ if(EXISTS ${version_file} AND EXISTS /usr/include/nlohmann/json.hpp)
   string(REGEX MATCH "[0-9.]+" version "${version}")
   vant_cross_header_package(nlohmann_json ${version} /usr/include/nlohmann)
 endif()
+
+# CLI11 (Debian's libcli11-dev): the JSON front end's command line.
+set(version_file /usr/share/cmake/CLI11/CLI11ConfigVersion.cmake)
+if(EXISTS ${version_file} AND EXISTS /usr/include/CLI/CLI.hpp)
+  file(STRINGS ${version_file} version REGEX "set\\(PACKAGE_VERSION ")
+  string(REGEX MATCH "[0-9.]+" version "${version}")
+  vant_cross_header_package(CLI11 ${version} /usr/include/CLI)
+endif()

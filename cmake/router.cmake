@@ -1,7 +1,8 @@
 # The router build (-DVANT_ROUTER=ON): only what a router runs, the tool, the
 # daemon without its emulator and the client library, made small. The
-# simulation modes, the tests, benchmarks and fuzz targets are development
-# tools and stay out, and with them the JSON library.
+# simulation modes, the JSON front end, the tests, benchmarks, fuzz targets and
+# the system packages are development tools and stay out, and with them the
+# JSON and command-line libraries.
 if(NOT VANT_ROUTER)
   return()
 endif()
@@ -9,7 +10,7 @@ if(VANT_SANITIZE OR VANT_FUZZ)
   message(FATAL_ERROR "VANT_ROUTER excludes VANT_SANITIZE and VANT_FUZZ")
 endif()
 set(VANT_BENCH OFF CACHE BOOL "" FORCE)
-list(REMOVE_ITEM VANT_PARTS sim tests bench fuzz)
+list(REMOVE_ITEM VANT_PARTS sim vant tests bench fuzz packaging)
 
 include(CheckIPOSupported)
 check_ipo_supported(RESULT lto_supported OUTPUT lto_error LANGUAGES CXX)

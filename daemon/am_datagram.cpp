@@ -57,7 +57,9 @@ std::vector<uint8_t> build_qmi_packet(uint16_t type, QmiTransactionHeader header
                                       uint8_t transaction, uint32_t result, uint16_t message_id,
                                       std::span<const uint8_t> tlvs) {
   header.qmiLength = static_cast<uint32_t>(kMessageHeaderSize + tlvs.size());
-  std::vector<uint8_t> out(kQmiPayloadOffset);
+  std::vector<uint8_t> out;
+  out.reserve(kQmiPayloadOffset + header.qmiLength);
+  out.resize(kQmiPayloadOffset);
   uint8_t* cursor = out.data();
   ambuildqmiresultheader(&cursor, &header, type, transaction, result);
   append_message(out, message_id, tlvs);

@@ -44,6 +44,12 @@ bool open_pair(unsigned modem, size_t index, ChannelPair& pair, std::string& err
 
 }  // namespace
 
+bool sent_by_pair_client(const ChannelPair& pair, const ReceivedDatagram& received) {
+  // Clients bind with the full address, so the kernel reports the full one back.
+  return received.source_length == sizeof pair.request_peer &&
+         std::memcmp(&received.source, &pair.request_peer, sizeof pair.request_peer) == 0;
+}
+
 EndpointsStatus ClientEndpoints::open(unsigned modem, std::optional<ClientEndpoints>& out,
                                       std::string& error) {
   ClientEndpoints endpoints;

@@ -23,6 +23,12 @@ struct ChannelPair {
   sockaddr_un notification_peer{};  // and indications here
 };
 
+// Whether a datagram on the pair's request socket comes from the pair's client:
+// its source must be the client-side name of the pair, which only the process
+// that bound it can hold. Anyone else of the network namespace can reach our
+// sockets, but not send from that name.
+bool sent_by_pair_client(const ChannelPair& pair, const ReceivedDatagram& received);
+
 enum class EndpointsStatus { open, already_running, failed };
 
 class ClientEndpoints {

@@ -20,6 +20,19 @@ constexpr size_t kReadChunk = 4096;
 // client cannot starve the others.
 constexpr int kDatagramsPerTurn = 16;
 
+// The loop's event slots, in the order a turn serves them.
+constexpr size_t kStopSlot = 0;
+constexpr size_t kPresenceSlot = 1;
+constexpr size_t request_slot(size_t pair) {
+  return 2 + 2 * pair;
+}
+constexpr size_t notification_slot(size_t pair) {
+  return 3 + 2 * pair;
+}
+constexpr size_t kLinkSlot = 2 + 2 * kChannelPairs;
+constexpr size_t kWatchSlot = kLinkSlot + 1;
+static_assert(kWatchSlot < EventSet::kSlots);
+
 const char* channel_name(uint32_t number) {
   return kChannelTable[number].name;
 }
@@ -41,7 +54,16 @@ Daemon::Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source)
     : endpoints_(std::move(endpoints)),
       source_(std::move(source)),
       stop_event_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      device_service_(static_cast<uint32_t>(getpid())) {}
+      device_service_(static_cast<uint32_t>(getpid())) {
+  bool watched = events_.valid() && events_.add(kStopSlot, stop_event_.get()) &&
+                 events_.add(kPresenceSlot, endpoints_.presence().fd());
+  for (size_t pair = 0; pair < kChannelPairs && watched; ++pair) {
+    ChannelPair& channel = endpoints_.pair(pair);
+    watched = events_.add(request_slot(pair), channel.requests->fd()) &&
+              events_.add(notification_slot(pair), channel.notifications->fd());
+  }
+  if (!watched) events_error_ = errno;
+}
 
 Daemon::~Daemon() = default;
 
@@ -51,6 +73,10 @@ void Daemon::request_stop() {
 }
 
 int Daemon::run() {
+  if (events_error_ != 0) {
+    VANT_LOG_ERROR("cannot wait for the client sockets: %s", std::strerror(events_error_));
+    return 1;
+  }
   VANT_LOG_NOTICE("serving clients; modem: %s", source_->describe().c_str());
   try_open_link(Clock::now());
   while (true) {
@@ -67,46 +93,32 @@ int Daemon::run() {
 // ---- The loop ---------------------------------------------------------------
 
 void Daemon::poll_once() {
-  // Order: stop event, presence, then per pair its request and notification
-  // sockets, then the link.
-  std::vector<pollfd> fds;
-  fds.push_back({stop_event_.get(), POLLIN, 0});
-  fds.push_back({endpoints_.presence().fd(), POLLIN, 0});
-  for (auto& pair : endpoints_.pairs()) {
-    fds.push_back({pair.requests->fd(), POLLIN, 0});
-    fds.push_back({pair.notifications->fd(), POLLIN, 0});
-  }
-  const size_t link_index = fds.size();
-  if (link_) {
-    fds.push_back({link_->fd(), short(POLLIN | (writer_.empty() ? 0 : POLLOUT)), 0});
-    fds.push_back({link_->watch_fd(), POLLIN, 0});  // poll skips a negative descriptor
-  }
-
-  const int n = poll(fds.data(), fds.size(), poll_timeout(next_wakeup()));
-  if (n < 0 && errno != EINTR) {
-    VANT_LOG_ERROR("poll failed: %m");
-    begin_stop(Clock::now(), "poll failed");
+  watch_link_writes();
+  EventSet::Ready ready;
+  const int n = events_.wait(ready, poll_timeout(next_wakeup()));
+  if (n < 0) {
+    VANT_LOG_ERROR("waiting for events failed: %m");
+    begin_stop(Clock::now(), "waiting for events failed");
     return;
   }
   const TimePoint now = Clock::now();
   if (n > 0) {
-    if (fds[0].revents != 0) {
+    if (ready[kStopSlot] != 0) {
       uint64_t count;
       [[maybe_unused]] const ssize_t r = read(stop_event_.get(), &count, sizeof count);
       begin_stop(now, "asked to stop");
     }
-    if (fds[1].revents != 0) drain_and_drop(endpoints_.presence(), "the presence socket");
+    if (ready[kPresenceSlot] != 0) drain_and_drop(endpoints_.presence(), "the presence socket");
     for (size_t pair = 0; pair < kChannelPairs; ++pair) {
-      if (fds[2 + 2 * pair].revents != 0) drain_requests(pair);
-      if (fds[3 + 2 * pair].revents != 0)
+      if (ready[request_slot(pair)] != 0) drain_requests(pair);
+      if (ready[notification_slot(pair)] != 0)
         drain_and_drop(*endpoints_.pair(pair).notifications, "a notification channel");
     }
-    if (link_ && link_index < fds.size()) {
-      const short revents = fds[link_index].revents;
+    if (link_) {
+      const short revents = ready[kLinkSlot];
       if (revents & POLLOUT) on_link_writable();
-      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)))
-        on_link_readable(revents, now);
-      if (link_ && fds[link_index + 1].revents != 0) on_node_changed();
+      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR))) on_link_readable(revents, now);
+      if (link_ && ready[kWatchSlot] != 0) on_node_changed();
     }
   }
   if (link_ && link_failed_ != 0)
@@ -153,27 +165,54 @@ bool Daemon::trusted(const ReceivedDatagram& received) const {
   return received.credentials.uid == 0 || received.credentials.uid == geteuid();
 }
 
+// Whether a datagram on a pair may act on it at all. Checked before anything
+// in it is read: a datagram from another socket than the pair's client's must
+// not make us forget that client, answer it, or send it indications.
+bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
+                      std::span<const uint8_t> datagram, TimePoint now) {
+  const ChannelPair& channel = endpoints_.pair(pair);
+  const char* name = channel_name(channel.request_number);
+  if (!sent_by_pair_client(channel, received)) {
+    drop_log_.line(kNotFromClient, now, LogLevel::warning,
+                   "dropped a datagram on %s not sent from its client's socket", name);
+    return false;
+  }
+  if (!trusted(received)) {
+    drop_log_.line(kFromStranger, now, LogLevel::warning,
+                   "dropped a datagram on %s from uid %u (not root, not our user)", name,
+                   received.has_credentials ? received.credentials.uid : ~0u);
+    if (!received.truncated) refuse_stranger(pair, datagram);
+    return false;
+  }
+  if (received.truncated || received.size > kAmBufferSize) {
+    drop_log_.line(kTooLong, now, LogLevel::warning,
+                   "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
+    return false;
+  }
+  return true;
+}
+
+// A user we do not serve learns so at once, in the answer it waits for.
+// Only the sender's own socket hears it (the sender check came first), and
+// nothing of the pair changes.
+void Daemon::refuse_stranger(size_t pair, std::span<const uint8_t> datagram) {
+  const ParsedDatagram parsed = parse_client_datagram(datagram);
+  const bool has_header = parsed.kind == DatagramKind::qmi_request || parsed.answerable;
+  if (!has_header) return;
+  reply(pair, parsed.qmi, kFailUserNotServed, parsed.qmi.message_id,
+        failure_tlvs(kFailUserNotServed));
+}
+
 void Daemon::drain_requests(size_t pair) {
-  ChannelPair& channel = endpoints_.pair(pair);
   uint8_t buffer[kAmBufferSize + 1];
   for (int i = 0; i < kDatagramsPerTurn; ++i) {
-    const auto received = channel.requests->receive(buffer);
+    const auto received = endpoints_.pair(pair).requests->receive(buffer);
     if (!received) return;
-    const char* name = channel_name(channel.request_number);
     const TimePoint now = Clock::now();
-    if (!trusted(*received)) {
-      drop_log_.line(kFromStranger, now, LogLevel::warning,
-                     "dropped a datagram on %s from uid %u (not root, not our user)", name,
-                     received->has_credentials ? received->credentials.uid : ~0u);
-      continue;
-    }
-    if (received->truncated || received->size > kAmBufferSize) {
-      drop_log_.line(kTooLong, now, LogLevel::warning,
-                     "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
-      continue;
-    }
+    const std::span<const uint8_t> datagram(buffer, std::min(received->size, kAmBufferSize));
+    if (!admitted(pair, *received, datagram, now)) continue;
     note_sender(pair, received->credentials.pid);
-    on_datagram(pair, std::span<const uint8_t>(buffer, received->size), now);
+    on_datagram(pair, datagram, now);
   }
 }
 
@@ -215,7 +254,7 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (service == qmux::kServiceCtl) return refuse(kFailServiceNotSupported);
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
-  if (!session_) return refuse(kFailNoDevice);
+  if (!session_ || presence_ == DevicePresence::absent) return refuse(kFailNoDevice);
   if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
   RequestOrigin origin;
@@ -325,6 +364,12 @@ void Daemon::try_open_link(TimePoint now) {
     last_link_failure_ = why;
     return;
   }
+  if (!watch_link(why)) {
+    if (why != last_link_failure_) VANT_LOG_WARNING("modem link unusable: %s", why.c_str());
+    last_link_failure_ = why;
+    link_.reset();
+    return;
+  }
   last_link_failure_.clear();
   node_ = link_->node();
   VANT_LOG_NOTICE("modem link open on %s", node_.c_str());
@@ -333,6 +378,29 @@ void Daemon::try_open_link(TimePoint now) {
   presence_ = DevicePresence::identifying;
   session_ = std::make_unique<ModemSession>(static_cast<SessionEvents&>(*this));
   session_->start(now);
+}
+
+bool Daemon::watch_link(std::string& why) {
+  link_writes_watched_ = false;
+  if (events_.add(kLinkSlot, link_->fd()) &&
+      (link_->watch_fd() < 0 || events_.add(kWatchSlot, link_->watch_fd())))
+    return true;
+  why = std::string("cannot wait for it: ") + std::strerror(errno);
+  unwatch_link();
+  return false;
+}
+
+void Daemon::unwatch_link() {
+  events_.remove(link_->fd());
+  if (link_->watch_fd() >= 0) events_.remove(link_->watch_fd());
+  link_writes_watched_ = false;
+}
+
+void Daemon::watch_link_writes() {
+  // Frames the modem has not taken yet are written when it can take more.
+  const bool wanted = link_ && !writer_.empty();
+  if (!link_ || wanted == link_writes_watched_) return;
+  if (events_.change(kLinkSlot, link_->fd(), wanted)) link_writes_watched_ = wanted;
 }
 
 void Daemon::on_link_readable(short revents, TimePoint now) {
@@ -396,6 +464,7 @@ void Daemon::link_lost(const std::string& why) {
   const bool was_present = presence_ == DevicePresence::present;
   presence_ = DevicePresence::absent;
   auto session = std::move(session_);
+  unwatch_link();
   link_.reset();
   link_failed_ = 0;
   writer_.clear();
@@ -406,7 +475,15 @@ void Daemon::link_lost(const std::string& why) {
 }
 
 void Daemon::session_ready() {
+  presence_ = DevicePresence::identifying;
   probe_.start(*session_, Clock::now());
+}
+
+void Daemon::modem_silent() {
+  // A modem counts as present only once it answers: until then, clients are
+  // told at once that there is none rather than wait for its identity.
+  presence_ = DevicePresence::absent;
+  settle_deferred(true, Clock::now());
 }
 
 void Daemon::modem_restarted() {

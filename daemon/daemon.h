@@ -14,6 +14,7 @@
 #include "daemon/am_datagram.h"
 #include "daemon/client_endpoints.h"
 #include "daemon/device_service.h"
+#include "daemon/event_set.h"
 #include "daemon/link_writer.h"
 #include "daemon/log_throttle.h"
 #include "daemon/modem_identity.h"
@@ -50,6 +51,7 @@ class Daemon final : private SessionEvents {
   // goes out at most once a second.
   enum DropLine : size_t {
     kFromStranger,
+    kNotFromClient,
     kTooLong,
     kRejected,
     kUnknownSdkRequest,
@@ -79,6 +81,9 @@ class Daemon final : private SessionEvents {
   void drain_requests(size_t pair);
   void drain_and_drop(DatagramSocket& socket, const char* what);
   bool trusted(const ReceivedDatagram& received) const;
+  bool admitted(size_t pair, const ReceivedDatagram& received, std::span<const uint8_t> datagram,
+                TimePoint now);
+  void refuse_stranger(size_t pair, std::span<const uint8_t> datagram);
   void on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now);
   void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
   void on_sdk_request(size_t pair, uint8_t type);
@@ -91,6 +96,9 @@ class Daemon final : private SessionEvents {
 
   // The modem.
   void try_open_link(TimePoint now);
+  bool watch_link(std::string& why);
+  void unwatch_link();
+  void watch_link_writes();
   void on_link_readable(short revents, TimePoint now);
   void deliver_frames(TimePoint now);
   void on_link_writable();
@@ -110,11 +118,14 @@ class Daemon final : private SessionEvents {
               std::span<const uint8_t> tlvs) override;
   void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) override;
   void session_ready() override;
+  void modem_silent() override;
   void modem_restarted() override;
 
   ClientEndpoints endpoints_;
   std::unique_ptr<LinkSource> source_;
   UniqueFd stop_event_;
+  EventSet events_;
+  int events_error_ = 0;  // errno when the sockets could not be watched
 
   std::unique_ptr<ModemLink> link_;
   std::unique_ptr<ModemSession> session_;
@@ -122,6 +133,7 @@ class Daemon final : private SessionEvents {
   // so that it cannot swallow the frames after it.
   qmux::TimedReassembler reassembler_;
   LinkWriter writer_;
+  bool link_writes_watched_ = false;
   int link_failed_ = 0;  // errno of a write that failed inside the session
   TimePoint next_link_attempt_{};
   std::string last_link_failure_;

@@ -24,7 +24,10 @@ std::optional<DatagramSocket> DatagramSocket::bind_to(const sockaddr_un& address
 std::optional<ReceivedDatagram> DatagramSocket::receive(std::span<uint8_t> buffer) {
   iovec iov{buffer.data(), buffer.size()};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+  ReceivedDatagram received;
   msghdr message{};
+  message.msg_name = &received.source;
+  message.msg_namelen = sizeof received.source;
   message.msg_iov = &iov;
   message.msg_iovlen = 1;
   message.msg_control = control;
@@ -35,7 +38,7 @@ std::optional<ReceivedDatagram> DatagramSocket::receive(std::span<uint8_t> buffe
   } while (n < 0 && errno == EINTR);
   if (n < 0) return std::nullopt;
 
-  ReceivedDatagram received;
+  received.source_length = message.msg_namelen;
   received.size = static_cast<size_t>(n);
   received.truncated = (message.msg_flags & MSG_TRUNC) != 0;
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {

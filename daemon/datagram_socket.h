@@ -19,6 +19,10 @@ struct ReceivedDatagram {
   bool truncated = false;  // longer than the buffer: the rest is lost
   bool has_credentials = false;
   ucred credentials{};
+  // The name the sender's socket is bound to (length 0 or a bare family
+  // for a socket bound to nothing).
+  sockaddr_un source{};
+  socklen_t source_length = 0;
 };
 
 enum class SendStatus { sent, would_block, no_peer, failed };

@@ -28,6 +28,10 @@ inline constexpr uint32_t kFailResponseTooLarge = 16;  // "Malformed QMI respons
 inline constexpr uint32_t kFailTimedOut = kSdkTimedOut;  // 0xE004
 // A service that clients may not address (the control service).
 inline constexpr uint32_t kFailServiceNotSupported = 0xE002;  // "QMI Service not supported"
+// A request from a user the daemon does not serve (neither root nor the
+// daemon's own user): refused at once, so that such a client does not wait
+// out its time-outs without knowing why.
+inline constexpr uint32_t kFailUserNotServed = 0xE003;  // "QMI client not supported"
 // The QMI error the daemon answers for a request whose lengths lie.
 inline constexpr uint16_t kQmiErrorMalformed = 0x0001;
 

@@ -34,12 +34,9 @@ void ModemSession::submit(const RequestOrigin& origin, std::span<const uint8_t> 
   const SlotKey key{origin.header.service, origin.header.instance};
   ClientSlot& slot = slots_[key];
   slot.pairs |= pair_bit(origin.pair);
-  Queued queued{origin, {tlvs.begin(), tlvs.end()}, deadline};
-  if (phase_ == Phase::ready && slot.state == SlotState::allocated) {
-    send_request(queued, slot);
-    return;
-  }
-  slot.waiting.push_back(std::move(queued));
+  if (phase_ == Phase::ready && slot.state == SlotState::allocated)
+    return send_request(origin, tlvs, deadline, slot);
+  slot.waiting.push_back(Queued{origin, {tlvs.begin(), tlvs.end()}, deadline});
   if (phase_ == Phase::ready && slot.state == SlotState::none) allocate(key, now);
 }
 
@@ -68,16 +65,17 @@ uint16_t ModemSession::next_transaction(uint8_t service, uint8_t client_id) {
   return id;
 }
 
-void ModemSession::send_request(const Queued& queued, const ClientSlot& slot) {
+void ModemSession::send_request(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
+                                TimePoint deadline, const ClientSlot& slot) {
   qmux::Frame frame;
   frame.sender = qmux::Sender::host;
-  frame.service = queued.origin.header.service;
+  frame.service = origin.header.service;
   frame.client_id = slot.client_id;
   frame.kind = qmux::MessageKind::request;
   frame.transaction = next_transaction(frame.service, frame.client_id);
-  frame.message_id = queued.origin.message_id;
-  frame.tlvs = queued.tlvs;
-  pending_[{frame.service, frame.client_id, frame.transaction}] = {queued.origin, queued.deadline};
+  frame.message_id = origin.message_id;
+  frame.tlvs.assign(tlvs.begin(), tlvs.end());
+  pending_[{frame.service, frame.client_id, frame.transaction}] = {origin, deadline};
   events_.send_frame(frame);
 }
 
@@ -85,7 +83,7 @@ void ModemSession::flush(SlotKey, ClientSlot& slot) {
   while (!slot.waiting.empty()) {
     const Queued queued = std::move(slot.waiting.front());
     slot.waiting.pop_front();
-    send_request(queued, slot);
+    send_request(queued.origin, queued.tlvs, queued.deadline, slot);
   }
 }
 
@@ -108,6 +106,8 @@ void ModemSession::on_control(const qmux::Frame& frame, TimePoint now) {
   controls_.erase(it);
   switch (pending.kind) {
     case ControlKind::sync:
+      if (sync_unanswered_) VANT_LOG_NOTICE("the modem answers the control-service Sync now");
+      sync_unanswered_ = false;
       become_ready(now);
       break;
     case ControlKind::allocate:
@@ -257,7 +257,13 @@ size_t ModemSession::outstanding(uint8_t pair) const {
 
 void ModemSession::on_timer(TimePoint now) {
   expire_controls(now);
-  const auto tlvs = failure_tlvs(kFailTimedOut);
+  // Called on every turn of the daemon's loop: the answer's TLVs are built
+  // only when a request has run out of time.
+  std::vector<uint8_t> tlvs;
+  auto time_out = [&](const RequestOrigin& origin) {
+    if (tlvs.empty()) tlvs = failure_tlvs(kFailTimedOut);
+    events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+  };
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (it->second.deadline > now) {
       ++it;
@@ -265,7 +271,7 @@ void ModemSession::on_timer(TimePoint now) {
     }
     const RequestOrigin origin = it->second.origin;
     it = pending_.erase(it);
-    events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+    time_out(origin);
   }
   for (auto& [key, slot] : slots_) {
     for (auto it = slot.waiting.begin(); it != slot.waiting.end();) {
@@ -275,7 +281,7 @@ void ModemSession::on_timer(TimePoint now) {
       }
       const RequestOrigin origin = it->origin;
       it = slot.waiting.erase(it);
-      events_.answer(origin, kFailTimedOut, origin.message_id, tlvs);
+      time_out(origin);
     }
   }
 }
@@ -296,9 +302,7 @@ void ModemSession::expire_controls(TimePoint now) {
       it = controls_.erase(it);
     }
     if (pending.kind == ControlKind::sync) {
-      // Go on without it: requests then show whether the modem listens.
-      VANT_LOG_WARNING("the modem did not answer the control-service Sync");
-      become_ready(now);
+      on_sync_unanswered(now);
     } else if (pending.kind == ControlKind::allocate) {
       // The next request asks again; the waiting ones run into their own
       // deadlines meanwhile.
@@ -309,6 +313,21 @@ void ModemSession::expire_controls(TimePoint now) {
       }
     }
   }
+}
+
+// A modem that does not answer the control service is not there for us:
+// what waits for it fails as it would without a modem, and the Sync goes out
+// again until the modem answers it.
+void ModemSession::on_sync_unanswered(TimePoint now) {
+  if (!sync_unanswered_)
+    VANT_LOG_WARNING(
+        "the modem does not answer the control-service Sync; asking again every %lld ms",
+        static_cast<long long>(kSyncTimeout.count()));
+  sync_unanswered_ = true;
+  const auto tlvs = failure_tlvs(kFailNoDevice);
+  for (auto& [key, slot] : slots_) refuse_waiting(slot, kFailNoDevice, tlvs);
+  events_.modem_silent();
+  send_control(qmux::ctl::sync_request(0), {ControlKind::sync, 0, 0, now + kSyncTimeout});
 }
 
 std::optional<TimePoint> ModemSession::next_deadline() const {

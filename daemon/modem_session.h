@@ -46,8 +46,11 @@ class SessionEvents {
   virtual void answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
                       std::span<const uint8_t> tlvs) = 0;
   virtual void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) = 0;
-  // The Sync that opens the session was answered (or went unanswered).
+  // The Sync that opens the session was answered.
   virtual void session_ready() = 0;
+  // The Sync went unanswered: the modem does not listen (yet). The session
+  // keeps asking; session_ready follows once it answers.
+  virtual void modem_silent() {}
   // The modem announced a restart: every client id and registration is gone.
   virtual void modem_restarted() = 0;
 };
@@ -124,7 +127,8 @@ class ModemSession {
   void become_ready(TimePoint now);
   void allocate(SlotKey key, TimePoint now);
   void flush(SlotKey key, ClientSlot& slot);
-  void send_request(const Queued& queued, const ClientSlot& slot);
+  void send_request(const RequestOrigin& origin, std::span<const uint8_t> tlvs, TimePoint deadline,
+                    const ClientSlot& slot);
   uint16_t next_transaction(uint8_t service, uint8_t client_id);
   uint8_t send_control(qmux::Frame frame, ControlPending pending);
 
@@ -136,9 +140,11 @@ class ModemSession {
   void on_restart();
   void refuse_waiting(ClientSlot& slot, uint32_t result, std::span<const uint8_t> tlvs);
   void expire_controls(TimePoint now);
+  void on_sync_unanswered(TimePoint now);
 
   SessionEvents& events_;
   Phase phase_ = Phase::idle;
+  bool sync_unanswered_ = false;  // said once, not at every new Sync
   std::map<SlotKey, ClientSlot> slots_;
   std::map<PendingKey, Pending> pending_;
   std::map<uint8_t, ControlPending> controls_;  // by control transaction id

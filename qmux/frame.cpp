@@ -41,6 +41,7 @@ bool encode_frame(const Frame& frame, std::vector<uint8_t>& out) {
   const size_t length = min_length_field(frame.service) + frame.tlvs.size();
   if (length > 0xFFFF) return false;
   if (frame.service == kServiceCtl && frame.transaction > 0xFF) return false;
+  out.reserve(out.size() + 1 + length);  // the marker, then what the length counts
   WireWriter w(out);
   w.u8(kMarker);
   w.u16(static_cast<uint16_t>(length));

@@ -79,10 +79,13 @@ std::optional<Scheduled> ModemCore::handle(const qmux::Frame& request, Clock::ti
     return std::nullopt;
   std::lock_guard lock(mutex_);
   catch_up(now);
+  state_.now_ms = ms_since_start(now);
   const MessageEntry* entry = find_message(request.service, request.message_id);
   const MessageRule* rule = rule_for(entry ? entry->name : std::string_view("unknown"));
-  Reply reply = answer(request, entry);
+  // A dropped request is not performed either: a dropped Sync must leave the
+  // host's client ids allocated, as a modem that never saw it would.
   if (rule && rule->drop) return std::nullopt;
+  Reply reply = answer(request, entry);
   if (rule && rule->qmi_error) inject_error(reply.answer, rule->qmi_error, rule->keep_tlvs);
   if (rule && rule->only_result) keep_only_result(reply.answer);
   const uint32_t latency =

@@ -18,7 +18,8 @@ Cells ModemState::cells_now() const {
     uint16_t value = 0;
     if (r.u16(value)) mode = value;
   }
-  return radio_view(scenario.cells, locks, mode);
+  return radio_view(scenario.cells, locks, mode, scenario.lte_signal,
+                    RadioClock{now_ms, lte_pci_locked_ms});
 }
 
 void ModemState::register_on(uint16_t mcc, uint16_t mnc) {

@@ -28,6 +28,10 @@ struct ModemState {
   std::map<uint8_t, std::vector<uint8_t>> selection_preference;  // TLV type -> value
   std::array<Session, kDataInstances> sessions;
   ClientIds client_ids;
+  // Milliseconds since the modem started: now (set before each request is
+  // answered), and when the LTE PCI lock was last set.
+  uint64_t now_ms = 0;
+  uint64_t lte_pci_locked_ms = 0;
 
   Cells cells_now() const;
   // Registers on a network by MCC and MNC: it becomes the serving network when

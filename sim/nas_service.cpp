@@ -181,7 +181,10 @@ Reply nas_set_channel_lock(const Frame& request, ModemState& state) {
   }
   if (wcdma.present) state.locks.wcdma = {wcdma.status, wcdma.first};
   if (earfcn.present) state.locks.lte_earfcn = {earfcn.status, earfcn.first, earfcn.second};
-  if (pci.present) state.locks.lte_pci = {pci.status, pci.first, pci.second};
+  if (pci.present) {
+    state.locks.lte_pci = {pci.status, pci.first, pci.second};
+    state.lte_pci_locked_ms = state.now_ms;
+  }
   return success(request);
 }
 

@@ -1,6 +1,7 @@
 #include "sim/radio_view.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace vant::sim {
 namespace {
@@ -57,7 +58,54 @@ std::optional<std::pair<uint16_t, uint16_t>> strongest_allowed(const Cells& c,
   return std::nullopt;
 }
 
-void apply_lte_locks(Cells& c, const Locks& locks) {
+int16_t clamp16(int32_t value) {
+  return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
+}
+
+void drift_cells(std::vector<LteCell>& cells, uint16_t earfcn, const LteSignal& signal,
+                 uint64_t now_ms) {
+  for (auto& cell : cells) {
+    const auto own = signal.cells.find({earfcn, cell.pci});
+    const auto& drift =
+        own != signal.cells.end() && own->second.drift ? own->second.drift : signal.drift;
+    if (!drift) continue;
+    cell.rsrq = clamp16(cell.rsrq + drift_offset(drift->rsrq, *drift, now_ms));
+    cell.rsrp = clamp16(cell.rsrp + drift_offset(drift->rsrp, *drift, now_ms));
+    cell.rssi = clamp16(cell.rssi + drift_offset(drift->rssi, *drift, now_ms));
+    cell.srx_lev = clamp16(cell.srx_lev + drift_offset(drift->srx_lev, *drift, now_ms));
+  }
+}
+
+void apply_drift(Cells& c, const LteSignal& signal, uint64_t now_ms) {
+  if (c.lte_intra) drift_cells(c.lte_intra->cells, c.lte_intra->earfcn, signal, now_ms);
+  if (c.lte_inter) {
+    for (auto& f : c.lte_inter->frequencies) drift_cells(f.cells, f.earfcn, signal, now_ms);
+  }
+}
+
+// The locked cell, now serving, loses service or changes its measurements
+// once the lock has been in force long enough.
+void apply_when_locked(Cells& c, const LtePciLock& lock, const LteSignal& signal,
+                       RadioClock clock) {
+  const auto it =
+      signal.cells.find({static_cast<uint16_t>(lock.earfcn), static_cast<uint16_t>(lock.pci)});
+  if (it == signal.cells.end() || !it->second.when_locked) return;
+  const WhenLocked& when = *it->second.when_locked;
+  if (clock.now_ms < clock.lte_pci_locked_ms + when.after_ms) return;
+  if (!when.service) {
+    drop_lte(c);
+    return;
+  }
+  for (auto& cell : c.lte_intra->cells) {
+    if (cell.pci != lock.pci) continue;
+    cell.rsrq = when.rsrq.value_or(cell.rsrq);
+    cell.rsrp = when.rsrp.value_or(cell.rsrp);
+    cell.rssi = when.rssi.value_or(cell.rssi);
+    cell.srx_lev = when.srx_lev.value_or(cell.srx_lev);
+  }
+}
+
+void apply_lte_locks(Cells& c, const Locks& locks, const LteSignal& signal, RadioClock clock) {
   if (!c.lte_intra) return;
   const auto& band = locks.lte_earfcn;
   const bool band_locked = band.status == 1;
@@ -66,7 +114,11 @@ void apply_lte_locks(Cells& c, const Locks& locks) {
   };
   if (locks.lte_pci.status == 1) {
     const auto& cell = locks.lte_pci;
-    if (!allowed(cell.earfcn) || !camp_on(c, cell.earfcn, cell.pci)) drop_lte(c);
+    if (!allowed(cell.earfcn) || !camp_on(c, cell.earfcn, cell.pci)) {
+      drop_lte(c);
+    } else {
+      apply_when_locked(c, cell, signal, clock);
+    }
     return;
   }
   if (allowed(c.lte_intra->earfcn)) return;
@@ -101,10 +153,28 @@ void apply_mode_preference(Cells& c, uint16_t mode) {
 
 }  // namespace
 
-Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference) {
+int32_t drift_offset(int16_t amplitude, const Drift& drift, uint64_t now_ms) {
+  if (drift.period_ms == 0 || amplitude == 0) return 0;
+  const int64_t period = drift.period_ms;
+  // Four quarter periods: up to +amplitude, down through 0 to -amplitude, back to 0.
+  const int64_t u = static_cast<int64_t>((now_ms + drift.phase_ms) % drift.period_ms) * 4;
+  int64_t scaled = 0;
+  if (u < period) {
+    scaled = u;
+  } else if (u < 3 * period) {
+    scaled = 2 * period - u;
+  } else {
+    scaled = u - 4 * period;
+  }
+  return static_cast<int32_t>(amplitude * scaled / period);
+}
+
+Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
+                 const LteSignal& signal, RadioClock clock) {
   Cells view = base;
   if (mode_preference) apply_mode_preference(view, *mode_preference);
-  apply_lte_locks(view, locks);
+  apply_drift(view, signal, clock.now_ms);
+  apply_lte_locks(view, locks, signal, clock);
   apply_wcdma_lock(view, locks.wcdma);
   return view;
 }

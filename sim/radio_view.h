@@ -14,6 +14,10 @@
 //   neighbour on it becomes the serving cell, or there is no UMTS service
 //   (TLVs 0x11, 0x17 and 0x18 disappear).
 // The serving cell's other identities (PLMN, TAC, LAC, global cell id) stay.
+//
+// LTE measurements drift over time as the scenario says, and a cell locked
+// by EARFCN + PCI may lose service or serve with other measurements once the
+// lock has been in force for a while (WhenLocked).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +34,17 @@ inline constexpr uint16_t kModeGsm = 1 << 2;
 inline constexpr uint16_t kModeUmts = 1 << 3;
 inline constexpr uint16_t kModeLte = 1 << 4;
 
-Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference);
+// When the modem looks at its cells, in milliseconds since it started.
+struct RadioClock {
+  uint64_t now_ms = 0;
+  uint64_t lte_pci_locked_ms = 0;  // when the LTE PCI lock in force was set
+};
+
+Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
+                 const LteSignal& signal = {}, RadioClock clock = {});
+
+// The drift's offset at a time: a triangle wave of the amplitude, whole
+// units (rounded toward zero).
+int32_t drift_offset(int16_t amplitude, const Drift& drift, uint64_t now_ms);
 
 }  // namespace vant::sim

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vant::sim {
@@ -140,6 +141,40 @@ struct Cells {
   std::optional<WcdmaLte> wcdma_lte;
 };
 
+// ---- How LTE measurements change over time and under a lock ----
+
+// A triangle wave added to each measurement of a cell: from the scenario's
+// value it rises to value + amplitude a quarter period in, falls to value -
+// amplitude at three quarters and is back after a whole period. Amplitudes
+// are in the wire units of their fields.
+struct Drift {
+  uint32_t period_ms = 0;  // never 0 once read
+  uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
+  int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  bool operator==(const Drift&) const = default;
+};
+
+// What a cell does once an LTE PCI lock to it is in force.
+struct WhenLocked {
+  uint32_t after_ms = 0;  // since the lock was set
+  bool service = true;    // false: the modem loses LTE service
+  // Otherwise the cell serves with these measurements (those given).
+  std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
+};
+
+struct LteCellDynamics {
+  std::optional<Drift> drift;  // replaces the drift of every cell
+  std::optional<WhenLocked> when_locked;
+};
+
+// An LTE cell by EARFCN and PCI: a lock moves cells between the lists.
+using LteCellKey = std::pair<uint16_t, uint16_t>;
+
+struct LteSignal {
+  std::optional<Drift> drift;  // of every LTE cell without its own
+  std::map<LteCellKey, LteCellDynamics> cells;
+};
+
 // ---- Network scan ----
 
 // Values of the 2-bit fields of a scanned network's status byte.
@@ -266,6 +301,7 @@ struct Scenario {
   std::string description;
   Identity identity;
   Cells cells;
+  LteSignal lte_signal;
   std::vector<Network> networks;
   // The network the modem is registered on (by MCC and MNC), if any.
   std::optional<std::pair<uint16_t, uint16_t>> registered;

@@ -1,10 +1,20 @@
 #include "sim/scenario.h"
 
+#include <bit>
+
 namespace vant::sim {
 namespace {
 
+// Signal values are in the units modems send: LTE RSRP, RSRQ and RSSI and
+// the WCDMA measurements of LTE's neighbours in tenths of a dB(m), UMTS RSCP
+// and Ec/Io in whole dB(m), and WCDMA's LTE neighbours as 32-bit floats.
+
 // MCC 310, MNC 260 as the three PLMN identity bytes (digits in nibbles).
 constexpr Plmn kHomePlmn = {0x13, 0x00, 0x62};
+
+uint32_t float_word(float value) {
+  return std::bit_cast<uint32_t>(value);
+}
 
 LteIntra default_lte_intra() {
   LteIntra lte;
@@ -18,7 +28,8 @@ LteIntra default_lte_intra() {
   lte.s_non_intra_search = 8;
   lte.thresh_serving_low = 4;
   lte.s_intra_search = 31;
-  lte.cells = {{257, -9, -88, -61, 42}, {312, -13, -101, -70, 29}, {98, -16, -109, -74, 21}};
+  lte.cells = {
+      {257, -90, -880, -610, 42}, {312, -130, -1010, -700, 29}, {98, -160, -1090, -740, 21}};
   return lte;
 }
 
@@ -26,8 +37,8 @@ LteInter default_lte_inter() {
   LteInter inter;
   inter.ue_in_idle = 1;
   inter.frequencies = {
-      {2000, 6, 10, 3, {{41, -11, -97, -66, 33}, {402, -14, -104, -71, 26}}},
-      {850, 4, 12, 2, {{133, -12, -99, -68, 31}}},
+      {2000, 6, 10, 3, {{41, -110, -970, -660, 33}, {402, -140, -1040, -710, 26}}},
+      {850, 4, 12, 2, {{133, -120, -990, -680, 31}}},
   };
   return inter;
 }
@@ -52,10 +63,12 @@ Cells default_cells() {
   cells.lte_intra = default_lte_intra();
   cells.lte_inter = default_lte_inter();
   cells.lte_gsm =
-      LteGsm{1, {{1, 20, 8, 0xFF, {{128, 0, 1, 21, -86, 18}, {131, 0, 0, 0, -93, 11}}}}};
-  cells.lte_wcdma = LteWcdma{1, {{4385, 2, 14, 6, {{211, -95, -7, 15}, {118, -101, -11, 9}}}}};
+      LteGsm{1, {{1, 20, 8, 0xFF, {{128, 0, 1, 21, -860, 18}, {131, 0, 0, 0, -930, 11}}}}};
+  cells.lte_wcdma = LteWcdma{1, {{4385, 2, 14, 6, {{211, -950, -70, 15}, {118, -1010, -110, 9}}}}};
   cells.umts_cell_id = 0x01AB5C21;
-  cells.wcdma_lte = WcdmaLte{2, {{5110, 257, 88, 9, 42, 0}, {2000, 41, 97, 11, 33, 0}}};
+  cells.wcdma_lte = WcdmaLte{2,
+                             {{5110, 257, float_word(-88), float_word(-9), 42, 0},
+                              {2000, 41, float_word(-97), float_word(-11), 33, 0}}};
   return cells;
 }
 

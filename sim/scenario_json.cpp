@@ -51,7 +51,41 @@ uint32_t read_word(const Json& value, const std::string& path) {
 
 // ---- Cells ----
 
-LteCell read_lte_cell(const Json& j, const std::string& path) {
+Drift read_drift(const Json& j, const std::string& path) {
+  ObjectReader r(j, path);
+  Drift d;
+  r.required_integer("period_ms", d.period_ms);
+  if (d.period_ms == 0) throw FieldError(r.path_of("period_ms"), "expected more than 0");
+  r.integer("phase_ms", d.phase_ms);
+  r.integer("rsrq", d.rsrq);
+  r.integer("rsrp", d.rsrp);
+  r.integer("rssi", d.rssi);
+  r.integer("srx_lev", d.srx_lev);
+  r.finish();
+  return d;
+}
+
+WhenLocked read_when_locked(const Json& j, const std::string& path) {
+  ObjectReader r(j, path);
+  WhenLocked w;
+  r.integer("after_ms", w.after_ms);
+  r.boolean("service", w.service);
+  r.integer("rsrq", w.rsrq);
+  r.integer("rsrp", w.rsrp);
+  r.integer("rssi", w.rssi);
+  r.integer("srx_lev", w.srx_lev);
+  if (!w.service && (w.rsrq || w.rsrp || w.rssi || w.srx_lev))
+    throw FieldError(path, "a cell without service has no measurements");
+  r.finish();
+  return w;
+}
+
+using LteCellDynamicsMap = std::map<LteCellKey, LteCellDynamics>;
+
+// An LTE cell of the list on `earfcn`. Its drift and its behaviour under a
+// lock are kept apart, by EARFCN and PCI, in `dynamics`.
+LteCell read_lte_cell(const Json& j, const std::string& path, uint16_t earfcn,
+                      LteCellDynamicsMap& dynamics) {
   ObjectReader r(j, path);
   LteCell c;
   r.integer("pci", c.pci);
@@ -59,8 +93,21 @@ LteCell read_lte_cell(const Json& j, const std::string& path) {
   r.integer("rsrp", c.rsrp);
   r.integer("rssi", c.rssi);
   r.integer("srx_lev", c.srx_lev);
+  LteCellDynamics d;
+  if (r.has("drift")) d.drift = read_drift(r.at("drift"), r.path_of("drift"));
+  if (r.has("when_locked"))
+    d.when_locked = read_when_locked(r.at("when_locked"), r.path_of("when_locked"));
   r.finish();
+  if ((d.drift || d.when_locked) && !dynamics.emplace(LteCellKey{earfcn, c.pci}, d).second)
+    throw FieldError(path, "EARFCN " + std::to_string(earfcn) + " PCI " + std::to_string(c.pci) +
+                               " already has a drift or when_locked");
   return c;
+}
+
+auto lte_cell_reader(uint16_t earfcn, LteCellDynamicsMap& dynamics) {
+  return [earfcn, &dynamics](const Json& j, const std::string& path) {
+    return read_lte_cell(j, path, earfcn, dynamics);
+  };
 }
 
 Geran read_geran(const Json& j, const std::string& path) {
@@ -136,7 +183,7 @@ Cdma read_cdma(const Json& j, const std::string& path) {
   return c;
 }
 
-LteIntra read_lte_intra(const Json& j, const std::string& path) {
+LteIntra read_lte_intra(const Json& j, const std::string& path, LteCellDynamicsMap& dynamics) {
   ObjectReader r(j, path);
   LteIntra l;
   r.integer("ue_in_idle", l.ue_in_idle);
@@ -149,7 +196,7 @@ LteIntra read_lte_intra(const Json& j, const std::string& path) {
   r.integer("s_non_intra_search", l.s_non_intra_search);
   r.integer("thresh_serving_low", l.thresh_serving_low);
   r.integer("s_intra_search", l.s_intra_search);
-  r.list("cells", l.cells, read_lte_cell);
+  r.list("cells", l.cells, lte_cell_reader(l.earfcn, dynamics));
   r.finish();
   return l;
 }
@@ -165,16 +212,16 @@ LteNeighbours<Frequency> read_lte_neighbours(const Json& j, const std::string& p
   return l;
 }
 
-LteInter read_lte_inter(const Json& j, const std::string& path) {
+LteInter read_lte_inter(const Json& j, const std::string& path, LteCellDynamicsMap& dynamics) {
   return read_lte_neighbours<LteInterFrequency>(
-      j, path, [](const Json& item, const std::string& p) {
+      j, path, [&dynamics](const Json& item, const std::string& p) {
         ObjectReader n(item, p);
         LteInterFrequency f;
         n.integer("earfcn", f.earfcn);
         n.integer("thresh_x_low", f.thresh_x_low);
         n.integer("thresh_x_high", f.thresh_x_high);
         n.integer("cell_resel_priority", f.cell_resel_priority);
-        n.list("cells", f.cells, read_lte_cell);
+        n.list("cells", f.cells, lte_cell_reader(f.earfcn, dynamics));
         n.finish();
         return f;
       });
@@ -262,13 +309,17 @@ void read_technology(ObjectReader& r, const char* key, std::optional<T>& out, F 
   }
 }
 
-Cells read_cells(const Json& j, const std::string& path, Cells c) {
+Cells read_cells(const Json& j, const std::string& path, Cells c, LteCellDynamicsMap& dynamics) {
   ObjectReader r(j, path);
   read_technology(r, "geran", c.geran, read_geran);
   read_technology(r, "umts", c.umts, read_umts);
   read_technology(r, "cdma", c.cdma, read_cdma);
-  read_technology(r, "lte_intra", c.lte_intra, read_lte_intra);
-  read_technology(r, "lte_inter", c.lte_inter, read_lte_inter);
+  read_technology(r, "lte_intra", c.lte_intra, [&](const Json& v, const std::string& p) {
+    return read_lte_intra(v, p, dynamics);
+  });
+  read_technology(r, "lte_inter", c.lte_inter, [&](const Json& v, const std::string& p) {
+    return read_lte_inter(v, p, dynamics);
+  });
   read_technology(r, "lte_gsm", c.lte_gsm, read_lte_gsm);
   read_technology(r, "lte_wcdma", c.lte_wcdma, read_lte_wcdma);
   read_technology(r, "umts_cell_id", c.umts_cell_id,
@@ -561,9 +612,11 @@ void read_outages(ObjectReader& r, Behaviour& b) {
     throw FieldError(r.path_of("repeat_every_ms"), "shorter than the outage pattern");
 }
 
-void read_behaviour(const Json& j, const std::string& path, Behaviour& b) {
+void read_behaviour(const Json& j, const std::string& path, Behaviour& b,
+                    std::optional<Drift>& drift) {
   ObjectReader r(j, path);
   r.integer("latency_ms", b.latency_ms);
+  if (r.has("drift")) drift = read_drift(r.at("drift"), r.path_of("drift"));
   r.integer("client_ids_per_service", b.client_ids_per_service);
   if (b.client_ids_per_service == 0 || b.client_ids_per_service > 254)
     throw FieldError(r.path_of("client_ids_per_service"), "expected 1 to 254");
@@ -625,13 +678,15 @@ Scenario read_scenario(const Json& j) {
   r.string("name", s.name);
   r.string("description", s.description);
   if (r.has("identity")) s.identity = read_identity(r.at("identity"), "identity", s.identity);
-  if (r.has("cells")) s.cells = read_cells(r.at("cells"), "cells", s.cells);
+  // The built-in base has no drift or when_locked: those of the document are all there is.
+  if (r.has("cells")) s.cells = read_cells(r.at("cells"), "cells", s.cells, s.lte_signal.cells);
   r.list("networks", s.networks, read_network, 0xFFFF);
   if (r.has("registered")) s.registered = read_registered(r.at("registered"), "registered");
   if (r.has("scan")) read_scan(r.at("scan"), "scan", s.scan);
   if (r.has("locks")) s.locks = read_locks(r.at("locks"), "locks", s.locks);
   read_sessions(r, s.sessions);
-  if (r.has("behaviour")) read_behaviour(r.at("behaviour"), "behaviour", s.behaviour);
+  if (r.has("behaviour"))
+    read_behaviour(r.at("behaviour"), "behaviour", s.behaviour, s.lte_signal.drift);
   r.finish();
   check_answer_sizes(s);
   return s;
@@ -669,10 +724,6 @@ std::optional<Scenario> load_scenario_file(const std::string& path, std::string&
   std::ostringstream text;
   text << in.rdbuf();
   return parse_scenario(text.str(), path, error);
-}
-
-std::string bundled_scenario_dir() {
-  return VANT_SIM_SCENARIO_DIR;
 }
 
 std::optional<Scenario> load_scenario_argument(const std::string& argument, std::string& error) {

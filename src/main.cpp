@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   if (result != 0) {
     free_daemon_path();
     std::fprintf(stderr, "Failed to start SDK : Exiting App\nFailure Code : %u\n", result);
+    std::fprintf(stderr, "Failure Reason : %s\n", start_failure_reason());
     return kExitStartFailure;
   }
   install_front_end_signal_handlers();

@@ -13,6 +13,45 @@ namespace {
 // always terminated.
 DeviceInfo device_info{};
 
+// The reason of the last start-up failure, in words.
+char failure_reason[96] = "";
+
+constexpr uint32_t kStartFailed = 2;
+constexpr uint32_t kNoModem = 6;
+constexpr uint32_t kUserNotServed = 0xE003;
+constexpr uint32_t kDaemonSilent = 0xE004;
+constexpr uint32_t kChannelsTaken = 0xE005;
+
+uint32_t failed(uint32_t returned, uint32_t cause) {
+  const char* text = nullptr;
+  switch (cause) {
+    case kStartFailed:
+      text = "the SDK daemon could not be started";
+      break;
+    case kNoModem:
+      text = "the SDK daemon sees no modem";
+      break;
+    case kUserNotServed:
+      text = "the SDK daemon does not serve this user";
+      break;
+    case kDaemonSilent:
+      text = "the SDK daemon did not answer";
+      break;
+    case kChannelsTaken:
+      text = "every client channel of the SDK daemon is taken";
+      break;
+    default:
+      break;
+  }
+  if (text != nullptr) {
+    std::snprintf(failure_reason, sizeof failure_reason, "%s", text);
+  } else {
+    std::snprintf(failure_reason, sizeof failure_reason, "the failed step returned %u",
+                  static_cast<unsigned>(cause));
+  }
+  return returned;
+}
+
 // A failed first start is retried once, but only when the library could stop
 // a daemon it knows; before a connection it knows none and the first code
 // stands.
@@ -28,13 +67,15 @@ uint32_t start_daemon_with_retry(uint8_t modem) {
 uint32_t find_and_connect_device() {
   uint8_t count = 1;
   for (int attempt = 1;; ++attempt) {
-    if (EnumerateDevices(&count, &device_info) == 0) {
-      return ConnectDevice(device_info.deviceNode, device_info.deviceKey);
+    const uint32_t searched = EnumerateDevices(&count, &device_info);
+    if (searched == 0) {
+      const uint32_t connected = ConnectDevice(device_info.deviceNode, device_info.deviceKey);
+      return connected == 0 ? 0 : failed(connected, connected);
     }
     std::fputs("\nUnable to find device..\n", stdout);
     // Show each failed search as it happens, also when stdout is a pipe.
     std::fflush(stdout);
-    if (attempt == kDeviceSearchAttempts) return kNoDeviceFound;
+    if (attempt == kDeviceSearchAttempts) return failed(kNoDeviceFound, searched);
     sleep(1);
   }
 }
@@ -46,9 +87,14 @@ uint32_t StartSDK(uint8_t modem) {
   if (path_result != 0) {
     std::fprintf(stderr, "%s failed with resultCode %d\n", "StartSDK",
                  static_cast<int>(path_result));
-    return path_result;
+    return failed(path_result, path_result);
   }
+  failure_reason[0] = '\0';
   const uint32_t start_result = start_daemon_with_retry(modem);
-  if (start_result != 0) return start_result;
+  if (start_result != 0) return failed(start_result, start_result);
   return find_and_connect_device();
+}
+
+const char* start_failure_reason() {
+  return failure_reason;
 }

@@ -23,4 +23,14 @@ void report_latency(benchmark::State& state, LatencySamples& samples) {
   state.counters["p99_us"] = samples.quantile_us(0.99);
 }
 
+void report_relay_cpu(benchmark::State& state, const std::optional<ProcessCpu>& before,
+                      const std::optional<ProcessCpu>& after) {
+  if (!before || !after || state.iterations() == 0) return;
+  const auto per_iteration_us = [&state](int64_t ns) {
+    return static_cast<double>(ns) / 1000.0 / static_cast<double>(state.iterations());
+  };
+  state.counters["relay_cpu_us"] = per_iteration_us(after->main_ns - before->main_ns);
+  state.counters["modem_cpu_us"] = per_iteration_us(after->others_ns - before->others_ns);
+}
+
 }  // namespace vant::bench

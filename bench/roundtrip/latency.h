@@ -5,11 +5,14 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "bench/roundtrip/process_cpu.h"
 
 namespace vant::bench {
 
@@ -30,13 +33,21 @@ class LatencySamples {
 // Sets the counters "median_us" and "p99_us" of the run.
 void report_latency(benchmark::State& state, LatencySamples& samples);
 
+// Sets the counters "relay_cpu_us" and "modem_cpu_us": the CPU time per
+// iteration of the relay's main thread (the daemon's event loop) and of its
+// other threads (the emulator), between two readings.
+void report_relay_cpu(benchmark::State& state, const std::optional<ProcessCpu>& before,
+                      const std::optional<ProcessCpu>& after);
+
 // Runs `step` once per iteration, timing each call (the benchmark must use
-// manual time). A step returns 0 for success or a result code; the first
+// manual time), and takes the CPU time that the relay process `relay` spent
+// over the run. A step returns 0 for success or a result code; the first
 // failure ends the run with an error naming `what` and the code.
 template <typename Step>
-void run_timed(benchmark::State& state, const char* what, Step step) {
+void run_timed(benchmark::State& state, const char* what, pid_t relay, Step step) {
   using Clock = std::chrono::steady_clock;
   LatencySamples samples(static_cast<size_t>(state.max_iterations));
+  const std::optional<ProcessCpu> cpu_before = process_cpu(relay);
   for (auto _ : state) {
     const Clock::time_point start = Clock::now();
     const uint32_t result = step();
@@ -48,7 +59,9 @@ void run_timed(benchmark::State& state, const char* what, Step step) {
     state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     samples.add(end - start);
   }
-  if (!state.error_occurred()) report_latency(state, samples);
+  if (state.error_occurred()) return;
+  report_relay_cpu(state, cpu_before, process_cpu(relay));
+  report_latency(state, samples);
 }
 
 }  // namespace vant::bench

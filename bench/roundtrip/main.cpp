@@ -57,31 +57,32 @@ benchmark::internal::Benchmark* configure(benchmark::internal::Benchmark* b) {
   return b->UseManualTime()->Unit(benchmark::kMicrosecond)->MinWarmUpTime(0.2);
 }
 
-void register_benchmarks(PingPongFloor& floor) {
+void register_benchmarks(PingPongFloor& floor, pid_t daemon) {
   configure(benchmark::RegisterBenchmark(kFloorName, [&floor](benchmark::State& state) {
-    run_timed(state, "the floor's exchange", [&floor] { return floor.exchange(); });
+    run_timed(state, "the floor's exchange", floor.pid(), [&floor] { return floor.exchange(); });
   }));
   configure(benchmark::RegisterBenchmark(
-      "roundtrip/VANTNASKelGetChannelLock", [](benchmark::State& state) {
+      "roundtrip/VANTNASKelGetChannelLock", [daemon](benchmark::State& state) {
         WcdmaUarfcnLock wcdma{};
         LteEarfcnLock earfcn{};
         LtePciLock pci{};
         ChannelLock record{&wcdma, &earfcn, &pci};
-        run_timed(state, "VANTNASKelGetChannelLock",
+        run_timed(state, "VANTNASKelGetChannelLock", daemon,
                   [&record] { return VANTNASKelGetChannelLock(&record); });
       }));
+  configure(benchmark::RegisterBenchmark("daemon_only/EnumerateDevices",
+                                         [daemon](benchmark::State& state) {
+                                           DeviceInfo device{};
+                                           run_timed(state, "EnumerateDevices", daemon, [&device] {
+                                             uint8_t count = 1;
+                                             return EnumerateDevices(&count, &device);
+                                           });
+                                         }));
   configure(
-      benchmark::RegisterBenchmark("daemon_only/EnumerateDevices", [](benchmark::State& state) {
-        DeviceInfo device{};
-        run_timed(state, "EnumerateDevices", [&device] {
-          uint8_t count = 1;
-          return EnumerateDevices(&count, &device);
-        });
+      benchmark::RegisterBenchmark("connect/ConnectDevice", [daemon](benchmark::State& state) {
+        run_timed(state, "ConnectDevice", daemon,
+                  [] { return ConnectDevice(g_device.deviceNode, g_device.deviceKey); });
       }));
-  configure(benchmark::RegisterBenchmark("connect/ConnectDevice", [](benchmark::State& state) {
-    run_timed(state, "ConnectDevice",
-              [] { return ConnectDevice(g_device.deviceNode, g_device.deviceKey); });
-  }));
 }
 
 // Stops the daemon the way a client does and makes sure it is gone.
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
     stop(*daemon);
     return fail("attaching to the daemon failed with result " + std::to_string(result));
   }
-  register_benchmarks(*floor);
+  register_benchmarks(*floor, daemon->pid());
   benchmark::RunSpecifiedBenchmarks(&reporter);
   stop(*daemon);
   benchmark::Shutdown();

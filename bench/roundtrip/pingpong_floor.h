@@ -46,6 +46,8 @@ class PingPongFloor {
   // One round trip: 0, or the errno of the call that failed (EPROTO when the
   // answer has the wrong size).
   uint32_t exchange();
+  // The relay process.
+  pid_t pid() const { return relay_; }
 
  private:
   PingPongFloor(pid_t relay, daemon::UniqueFd socket, const sockaddr_un& relay_address);

@@ -10,6 +10,10 @@
 
 #include "vantsdk/nas.h"
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 namespace vant {
 
 struct CellLocationRecords {
@@ -30,3 +34,5 @@ struct CellLocationRecords {
 };
 
 }  // namespace vant
+
+#pragma GCC visibility pop

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 inline constexpr uint8_t kMaxModems = 12;
 inline constexpr uint32_t kDeviceKeySize = 14;  // key bytes ConnectDevice sends back
 
@@ -46,3 +50,5 @@ uint32_t GetConnectedDevice(char* device_node, uint32_t node_size, uint8_t* devi
 uint32_t GetDeviceTexts(DeviceTexts* texts);
 // The daemon's one-byte value (read by the firmware download).
 uint32_t GetDeviceByte(uint8_t* value);
+
+#pragma GCC visibility pop

@@ -43,6 +43,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 namespace vant {
 
 inline constexpr size_t kFirmwareMaxImages = 25;        // records (and header slots) per call
@@ -166,3 +170,5 @@ int fill_in_firmware_info(const ImageHeader* header, uint8_t kinds, FirmwareImag
 
 // Copies the package version into *version. 0, or 4 for null.
 uint32_t GetPackageVersion(PackageVersion* version);
+
+#pragma GCC visibility pop

@@ -11,6 +11,10 @@
 
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 // ---------------------------------------------------------------------------
 // Channel lock
 // ---------------------------------------------------------------------------
@@ -381,3 +385,5 @@ struct SelectionPreferenceRequest {
 uint32_t VANTNASSetSelectionPreference(SelectionPreferenceRequest* request);
 // The same with main only.
 uint32_t VANTNASSetNetworkPreference(SelectionPreference* main);
+
+#pragma GCC visibility pop

@@ -9,6 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 // Size of the cursor over a request: header and TLVs never exceed this.
 inline constexpr uint16_t REQUEST_CAPACITY = 2029;
 // A packer's result meaning "this TLV is present with an empty value".
@@ -125,3 +129,5 @@ uint32_t unpack_result_tlv(QmiCursor* c, ResponseContext* context);
 
 // The routine of the end row of indication tables: does nothing.
 uint32_t tlv_end_of_indication(QmiCursor* c, ResponseContext* context);
+
+#pragma GCC visibility pop

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 namespace vant {
 
 // The codes the library itself produces most often. Every other code has its
@@ -32,3 +36,5 @@ inline constexpr uint32_t kTooManyFirmwareFiles = 0xE812;
 // The message text of a result code, or nullptr when the code has none.
 // Pure and thread-safe; the texts live as long as the program.
 const char* result_code_text(uint32_t code);
+
+#pragma GCC visibility pop

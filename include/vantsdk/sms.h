@@ -66,6 +66,10 @@
 
 #include <cstdint>
 
+// What this header declares is the library's interface: the shared library
+// exports it and hides everything else.
+#pragma GCC visibility push(default)
+
 namespace vant {
 
 inline constexpr uint8_t kSmsCodingGsm7 = 0;
@@ -89,3 +93,5 @@ uint32_t PduDefaultEncoding2text(const char* hex, uint32_t hex_length, uint8_t* 
 uint32_t PduEncoded2text(const char* hex, uint32_t hex_length, uint8_t* length, uint8_t* text,
                          bool has_header, uint8_t udl, uint8_t data_coding, uint8_t* reference,
                          uint8_t* total, uint8_t* sequence);
+
+#pragma GCC visibility pop

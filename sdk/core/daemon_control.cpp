@@ -1,7 +1,9 @@
 // Starting and stopping the SDK daemon.
 #include "sdk/core/daemon_control.h"
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -27,13 +29,29 @@ std::atomic<int32_t> g_daemon_pid{0};
 
 constexpr uint32_t kTerminateTimeoutMs = 2000;
 
+// A daemon that detached is not our child: waitpid cannot wait for it.
+// We look until its process is gone, for a bounded time (it takes up to a
+// second to release its client ids), so that a start right after this stop
+// does not attach to a daemon that is about to end.
+void wait_for_detached_end(pid_t pid) {
+  constexpr uint32_t kLookMs = 20;
+  constexpr uint32_t kLimitMs = 3000;
+  for (uint32_t waited = 0; waited < kLimitMs; waited += kLookMs) {
+    if (kill(pid, 0) != 0 && errno == ESRCH) return;
+    // Its sockets close as it ends; an ended process nobody reaped yet still
+    // answers kill.
+    if (!os_sdk_present(ci_modem())) return;
+    os_sleep_ms(kLookMs);
+  }
+}
+
 // How the daemon ended, as one log line; nothing when it is not our child.
 void log_daemon_end(pid_t pid) {
   int status = 0;
   const pid_t waited = waitpid(pid, &status, WUNTRACED | WCONTINUED);
   char line[100];
   if (waited < 0) {
-    if (errno == ECHILD) return;
+    if (errno == ECHILD) return wait_for_detached_end(pid);
     const int error = errno;
     std::snprintf(line, sizeof line, "waitResp == -1, Errno:%d, %s\n", error, std::strerror(error));
   } else if (WIFEXITED(status)) {
@@ -46,6 +64,35 @@ void log_daemon_end(pid_t pid) {
     std::snprintf(line, sizeof line, "Continued\n");
   }
   os_log(line);
+}
+
+// The user holding one of the client-side names of our channels while it is
+// neither root, nor us, nor the daemon's own user (none of whom the daemon
+// refuses); -1 when there is none.
+int64_t channel_squatter(uint8_t modem) {
+  constexpr size_t kPairs = 3;
+  sockaddr_un names[kPairs + 1];
+  names[kPairs] = os_daemon_mutex_address(modem);
+  for (uint32_t n = 0; n < kPairs; ++n) {
+    const uint32_t number = ci_nth_of_kind(n, kKindRequestResponse);
+    names[n] = os_channel_address(ChannelSide::kClient, modem, kChannelTable[number].name, number);
+  }
+  int64_t owners[kPairs + 1];
+  if (!os_abstract_name_owners(names, kPairs + 1, owners)) return -1;
+  const int64_t us = geteuid();
+  for (size_t n = 0; n < kPairs; ++n)
+    if (owners[n] > 0 && owners[n] != us && owners[n] != owners[kPairs]) return owners[n];
+  return -1;
+}
+
+void report_channels_taken(uint8_t modem) {
+  const int64_t squatter = channel_squatter(modem);
+  if (squatter < 0) {
+    std::fprintf(stderr, "Too many Application connected to SDK\n");
+    return;
+  }
+  std::fprintf(stderr, "The SDK's client channels are held by another user (uid %lld)\n",
+               static_cast<long long>(squatter));
 }
 
 }  // namespace
@@ -71,7 +118,7 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
   if (!os_launch_sdk(g_daemon_path, modem, extra_argument)) return vant::kInternalError;
   if (!g_channels_claimed) {
     if (!ci_open_client_channels(modem)) {
-      std::fprintf(stderr, "Too many Application connected to SDK\n");
+      report_channels_taken(modem);
       return vant::kSocketInUse;
     }
     g_channels_claimed = true;

@@ -138,27 +138,47 @@ int wait_readable(int socket, uint32_t timeout_ms) {
   }
 }
 
+bool from_peer(const IpcChannel& channel, const sockaddr_un& source, socklen_t length) {
+  return length == kAbstractAddressLength &&
+         std::memcmp(&source, &channel.peer, sizeof source) == 0;
+}
+
 }  // namespace
 
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms) {
-  const int ready = wait_readable(channel->socket, timeout_ms);
-  if (ready < 0) {
-    os_report("IPC read (s) failed", errno);
-    return 0;
-  }
-  if (ready == 0) {
-    *length = 0;
+  const size_t capacity = *length;
+  const uint64_t deadline = now_ms() + timeout_ms;
+  for (;;) {
+    uint32_t left = 0;
+    if (timeout_ms != 0) {
+      const uint64_t now = now_ms();
+      left = now >= deadline
+                 ? 0
+                 : static_cast<uint32_t>(std::min<uint64_t>(deadline - now, UINT32_MAX));
+      if (left == 0) break;
+    }
+    const int ready = wait_readable(channel->socket, left);
+    if (ready < 0) {
+      os_report("IPC read (s) failed", errno);
+      return 0;
+    }
+    if (ready == 0) break;
+    sockaddr_un source{};
+    socklen_t source_length = sizeof source;
+    const ssize_t received = recvfrom(channel->socket, buffer, capacity, MSG_NOSIGNAL,
+                                      reinterpret_cast<sockaddr*>(&source), &source_length);
+    if (received < 0) {
+      if (errno == EINTR) continue;
+      *length = 0;
+      os_report("IPC read (r) failed", errno);
+      return 0;
+    }
+    // Anyone of the network namespace can send to our name; only the daemon
+    // can send from its own. Whatever else arrives is dropped unread.
+    if (!from_peer(*channel, source, source_length)) continue;
+    *length = static_cast<size_t>(received);
     return 1;
   }
-  for (;;) {
-    const ssize_t received = recv(channel->socket, buffer, *length, MSG_NOSIGNAL);
-    if (received >= 0) {
-      *length = static_cast<size_t>(received);
-      return 1;
-    }
-    if (errno == EINTR) continue;
-    *length = 0;
-    os_report("IPC read (r) failed", errno);
-    return 0;
-  }
+  *length = 0;
+  return 1;
 }

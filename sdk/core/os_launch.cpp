@@ -66,6 +66,16 @@ int os_sdk_is_running(uint32_t stable_ms, uint32_t grace_ms, uint32_t modem) {
   return running;
 }
 
+int os_sdk_present(uint32_t modem) {
+  const int sock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  // Without a socket to look with, nothing is known: the daemon is assumed there.
+  if (sock < 0) return 1;
+  // Only a refusal says that no socket holds the name.
+  const int present = probe(sock, os_daemon_mutex_address(modem)) || errno != ECONNREFUSED;
+  close_retrying(sock);
+  return present;
+}
+
 int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) {
   char modem_text[256];
   std::snprintf(modem_text, sizeof modem_text, "%d", static_cast<int>(modem));

@@ -66,6 +66,9 @@ sockaddr_un os_channel_address(ChannelSide side, uint32_t modem, const char* nam
 // 1 when the daemon of that modem answers on its presence socket at every
 // probe for stable_ms (waiting up to grace_ms for it to appear), else 0.
 int os_sdk_is_running(uint32_t stable_ms, uint32_t grace_ms, uint32_t modem);
+// One look, without waiting: 1 while the daemon of that modem holds its
+// presence socket, 0 when nothing does (it ended or was killed).
+int os_sdk_present(uint32_t modem);
 // Makes sure the daemon runs, launching path with the modem index (and the
 // extra argument when not null) in an empty environment. 1 if it runs.
 int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument);
@@ -87,10 +90,15 @@ int os_ipc_close(IpcChannel* channel);
 // Sends one datagram to the peer. A peer that is missing twice, 100 ms
 // apart, gives 0 silently.
 int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length);
-// Waits up to timeout_ms (0 = without limit) for one datagram. On entry
+// Waits up to timeout_ms (0 = without limit) for one datagram from the
+// channel's peer; datagrams from any other sender are dropped. On entry
 // *length is the capacity; on return the datagram's size, or 0 after a
 // time-out. 1 for a datagram or a time-out, 0 for a failure.
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms);
+
+// The user whose socket holds each of the abstract names (owners[i] for
+// names[i]; -1 when no socket holds it). 0 when the kernel could not tell.
+int os_abstract_name_owners(const sockaddr_un* names, size_t count, int64_t* owners);
 
 // ---- Threads and mutexes -----------------------------------------------------
 

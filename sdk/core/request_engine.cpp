@@ -4,6 +4,9 @@
 
 #include <pthread.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +26,8 @@ uint8_t g_transaction = 0;
 constexpr uint32_t kDaemonOverheadMs = 1000;
 constexpr uint32_t kDoublingLimitMs = 10000;
 constexpr size_t kMaxQmiMessage = kAmBufferSize - kQmiPayloadOffset;
+// During a long wait, how often we look whether the daemon still runs.
+constexpr uint32_t kDaemonCheckMs = 1000;
 
 // Writes the headers in front of the packed request; returns the datagram's size.
 size_t build_request(uint8_t* buffer, const RequestDescriptor& d, uint8_t transaction) {
@@ -33,49 +38,68 @@ size_t build_request(uint8_t* buffer, const RequestDescriptor& d, uint8_t transa
   return ambuildsdkrequest(&cursor, static_cast<uint8_t>(d.transaction.timeout), kAmSdkRequest);
 }
 
-// What one received datagram means for the request waiting for transaction t.
-enum class Verdict { kAnswer, kStale, kInvalid };
+uint64_t monotonic_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
 
-struct Classified {
-  Verdict verdict;
-  uint32_t result;
-  const uint8_t* payload;
-};
+// Waits up to limit_ms (0 = no limit) for one datagram, looking about once a
+// second whether the daemon still holds its presence socket: a daemon that
+// died will never answer, and its client learns that at once instead of
+// after the whole limit. *received is 0 when the wait ended without a datagram.
+int receive_while_daemon_lives(uint8_t* buffer, size_t* received, uint32_t limit_ms) {
+  const size_t capacity = *received;
+  const uint64_t deadline = monotonic_ms() + limit_ms;
+  for (;;) {
+    uint32_t slice = kDaemonCheckMs;
+    if (limit_ms != 0) {
+      const uint64_t now = monotonic_ms();
+      if (now >= deadline) break;
+      slice = static_cast<uint32_t>(std::min<uint64_t>(deadline - now, kDaemonCheckMs));
+    }
+    *received = capacity;
+    if (!os_ipc_receive(&ci_request_channel(), buffer, received, slice)) return 0;
+    if (*received != 0) return 1;
+    if (!os_sdk_present(ci_modem())) break;
+  }
+  *received = 0;
+  return 1;
+}
 
-// last: the transaction number of the last transaction header parsed in
-// this wait; a packet without one is the answer only when that number is t.
-Classified classify(const uint8_t* packet, size_t size, bool qmi, uint8_t t, uint8_t* last) {
-  if (size < kAmHeaderSize) return {Verdict::kInvalid, 0, nullptr};
+}  // namespace
+
+ClassifiedResponse am_classify_response(const uint8_t* packet, size_t size, bool qmi, uint8_t t,
+                                        uint8_t* last) {
+  if (size < kAmHeaderSize) return {ResponseVerdict::kInvalid, 0, nullptr};
   const uint8_t* cursor = packet;
   uint16_t type, check_word, length;
   uint32_t result;
   am_parse_header(&cursor, &type, &check_word, &result, &length);
   if (length == 0) {
-    if (*last != t) return {Verdict::kStale, 0, nullptr};
+    if (*last != t) return {ResponseVerdict::kStale, 0, nullptr};
     // The codec will read a message header after the AM header: it must be
     // the zeroes of the cleared buffer, not bytes the daemon sent.
-    if (size != kAmHeaderSize) return {Verdict::kInvalid, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kAmHeaderSize};
+    if (size != kAmHeaderSize) return {ResponseVerdict::kInvalid, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kAmHeaderSize};
   }
   if (type == kAmQmiResponse && qmi && size >= kQmiPayloadOffset) {
     QmiTransactionHeader record{};
     amparseqmixactionheader(&cursor, &record, last);
-    if (*last != t) return {Verdict::kStale, 0, nullptr};
+    if (*last != t) return {ResponseVerdict::kStale, 0, nullptr};
     // The codec trusts the message's length field: it must not reach past
     // what was received.
-    if (!am_qmi_lengths_agree(packet, size)) return {Verdict::kInvalid, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kQmiPayloadOffset};
+    if (!am_qmi_lengths_agree(packet, size)) return {ResponseVerdict::kInvalid, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kQmiPayloadOffset};
   }
   if (type == kAmSdkResponse && !qmi && size >= kSdkPayloadOffset) {
     SdkResponseHeader header{};
     amparsesdkheader(&cursor, &header);
-    if (t != 0) return {Verdict::kStale, 0, nullptr};
-    return {Verdict::kAnswer, result, packet + kSdkPayloadOffset};
+    if (t != 0) return {ResponseVerdict::kStale, 0, nullptr};
+    return {ResponseVerdict::kAnswer, result, packet + kSdkPayloadOffset};
   }
-  return {Verdict::kInvalid, 0, nullptr};
+  return {ResponseVerdict::kInvalid, 0, nullptr};
 }
-
-}  // namespace
 
 uint32_t api_lock_take(uint8_t** buffer) {
   *buffer = nullptr;
@@ -103,6 +127,9 @@ uint32_t am_stretch_wait(uint32_t wait_ms) {
 uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8_t** response,
                      uint32_t limit_ms) {
   const bool qmi = descriptor->kind == kRequestQmi;
+  // Before any channel to a daemon exists nothing could answer: say so at
+  // once rather than after the whole wait.
+  if (ci_request_channel().socket < 0) return vant::kNoDevice;
   if (qmi && descriptor->transaction.service != kDeviceService && ci_client_state() == 0)
     return vant::kNoDevice;
   // A length that would send bytes past the request buffer is refused.
@@ -122,12 +149,11 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
     // left behind the current one.
     std::memset(g_response_buffer, 0, sizeof g_response_buffer);
     size_t received = sizeof g_response_buffer;
-    if (!os_ipc_receive(&ci_request_channel(), g_response_buffer, &received, limit_ms) ||
-        received == 0)
+    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms) || received == 0)
       return vant::kSdkTimedOut;
-    const Classified c = classify(g_response_buffer, received, qmi, t, &last);
-    if (c.verdict == Verdict::kInvalid) return vant::kInvalidQmiResponse;
-    if (c.verdict == Verdict::kAnswer) {
+    const ClassifiedResponse c = am_classify_response(g_response_buffer, received, qmi, t, &last);
+    if (c.verdict == ResponseVerdict::kInvalid) return vant::kInvalidQmiResponse;
+    if (c.verdict == ResponseVerdict::kAnswer) {
       *response = c.payload;
       return c.result;
     }

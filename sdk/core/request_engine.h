@@ -3,6 +3,7 @@
 // common calling sequence of every request function.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "sdk/core/am_packets.h"
@@ -47,6 +48,20 @@ uint32_t am_stretch_wait(uint32_t wait_ms);
 // The engine with the per-datagram limit given directly (0 = no limit).
 uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8_t** response,
                      uint32_t limit_ms);
+
+// What one datagram that arrived during a wait means for the request waiting
+// for transaction t: its answer (payload: its QMI message or SDK payload),
+// the answer to an earlier request given up (stale), or something to refuse.
+// last: the transaction number of the last transaction header parsed in this
+// wait; a packet without one is the answer only when that number is t.
+enum class ResponseVerdict { kAnswer, kStale, kInvalid };
+struct ClassifiedResponse {
+  ResponseVerdict verdict;
+  uint32_t result;
+  const uint8_t* payload;
+};
+ClassifiedResponse am_classify_response(const uint8_t* packet, size_t size, bool qmi, uint8_t t,
+                                        uint8_t* last);
 
 // The transaction number the next packet will carry.
 uint8_t am_next_transaction();

@@ -34,11 +34,12 @@ struct RecordSink {
   size_t count;
 };
 
-// Records one usable header when its type is recorded. 0 or a result code.
+// Records one usable header when its type is recorded. 0 or a result code:
+// a usable header of any type beyond the last record is refused.
 uint32_t record_header(const ImageHeader& header, uint32_t type, const char* path,
                        RecordSink& sink) {
-  if (!image_type_recorded(type)) return kSuccess;
   if (sink.count == kFirmwareMaxImages) return kInternalError;
+  if (!image_type_recorded(type)) return kSuccess;
   FirmwareImageInfo& record = sink.records[sink.count];
   sink.headers[sink.count] = header;
   if (!fill_in_firmware_info(&header, sink.kinds, &record)) return kInternalError;

@@ -3,6 +3,7 @@
 // process, so each test needs a process of its own (ctest runs them so).
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -105,13 +106,30 @@ TEST(DaemonControl, LaunchConnectAndStop) {
 
   EXPECT_EQ(kSuccess, DisconnectDevice());
   EXPECT_EQ(kSuccess, StopDaemon());
-  bool gone = false;
-  for (int i = 0; i < 100 && !gone; ++i) {
-    gone = os_sdk_is_running(0, 0, 2) == 0;
-    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(gone);
+  // It is not our child (it detached), yet the stop returns only once it has
+  // ended: a start now cannot attach to it while it goes.
+  EXPECT_EQ(0, os_sdk_is_running(0, 0, 2));
   EXPECT_EQ(kGeneralError, StopDaemon());  // that daemon is known no more
+}
+
+// Run from a child process: the test's own process is the first of its PID
+// namespace and so the parent of every detached daemon, which the tool is not.
+TEST(DaemonControl, StopReturnsOnceTheDetachedDaemonHasEnded) {
+  const pid_t tool = fork();
+  if (tool == 0) {
+    SetDaemonPath(FAKE_DAEMON_PATH);
+    DeviceInfo device{};
+    uint8_t count = 1;
+    const bool connected = StartDaemon(5, nullptr) == kSuccess &&
+                           EnumerateDevices(&count, &device) == kSuccess &&
+                           ConnectDevice(device.deviceNode, device.deviceKey) == kSuccess;
+    if (!connected || StopDaemon() != kSuccess) _exit(2);
+    _exit(os_sdk_is_running(0, 0, 5) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(tool, waitpid(tool, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status)) << "1: the daemon was still there after the stop";
 }
 
 }  // namespace

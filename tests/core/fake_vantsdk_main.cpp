@@ -66,6 +66,9 @@ std::vector<Tlv> data_instance_answer(const ReceivedPacket& request) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  // Detaches as the real daemon does: whoever started it is not its parent.
+  if (fork() != 0) return 0;
+  setsid();
   vant::test::FakeDaemon daemon(static_cast<uint32_t>(std::atoi(argv[1])));
   daemon.set_responder([argc, argv](const ReceivedPacket& r) -> std::vector<Bytes> {
     if (r.packetType != 0xC0) return {};
@@ -76,5 +79,8 @@ int main(int argc, char** argv) {
     return {success_response(r)};
   });
   while (!daemon.terminate_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // Like the real daemon, which waits for the modem to release its client
+  // ids, it ends a moment after it was asked to, its sockets still bound.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   return 0;
 }

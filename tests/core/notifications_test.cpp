@@ -212,10 +212,14 @@ TEST_F(NotificationTest, MalformedIndicationsAreDropped) {
   EXPECT_TRUE(g_seen.states.empty());
 }
 
-// Sends one datagram to this process's notification channel and waits for it.
-void receive_on_notification_channel(const Bytes& packet) {
+// Sends one datagram to this process's notification channel, from the
+// daemon's side of it or from a socket bound to nothing, and waits for it.
+void receive_on_notification_channel(const Bytes& packet, bool from_daemon = true) {
   if (!ci_open_client_channels(1)) _exit(3);
   const int sender = socket(AF_UNIX, SOCK_DGRAM, 0);
+  const sockaddr_un daemon = os_channel_address(ChannelSide::kDaemon, 1, "QMNOTIF1", 1);
+  if (from_daemon && bind(sender, reinterpret_cast<const sockaddr*>(&daemon), sizeof daemon) != 0)
+    _exit(5);
   const sockaddr_un to = os_channel_address(ChannelSide::kClient, 1, "QMNOTIF1", 1);
   sendto(sender, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
          sizeof to);
@@ -235,6 +239,9 @@ TEST(NotificationDeathTest, ProtocolViolationsEndTheProcess) {
   EXPECT_EXIT(receive_on_notification_channel(response), testing::ExitedWithCode(1), "");
   const Bytes good = qmi_packet(0xC2, 0, 0xF7, qmi_message(0x0014, {}));
   EXPECT_EXIT(receive_on_notification_channel(good), testing::ExitedWithCode(0), "");
+  // From anyone but the daemon, even a violation is dropped unread.
+  EXPECT_EXIT(receive_on_notification_channel(bad_check, false), testing::ExitedWithCode(4), "");
+  EXPECT_EXIT(receive_on_notification_channel(good, false), testing::ExitedWithCode(4), "");
 }
 
 }  // namespace

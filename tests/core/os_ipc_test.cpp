@@ -102,7 +102,16 @@ TEST(OsIpc, DatagramsArriveWholeAndTimeOutsGiveLengthZero) {
   ASSERT_EQ(5, n);
   EXPECT_EQ(kAbstractAddressLength, from_length);
   EXPECT_STREQ("KEL2_API_QMRR1_SOCKET_0", from.sun_path + 1);
+  // Anyone may send to the client's name; only what comes from the daemon's
+  // side counts, the rest is dropped unread.
+  const int stranger = socket(AF_UNIX, SOCK_DGRAM, 0);
+  sendto(stranger, "forged", 6, 0, reinterpret_cast<const sockaddr*>(&from), from_length);
+  length = sizeof buffer;
+  EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 50));
+  EXPECT_EQ(0u, length) << "a stranger's datagram was taken";
+  sendto(stranger, "forged", 6, 0, reinterpret_cast<const sockaddr*>(&from), from_length);
   sendto(peer, echo, 3, 0, reinterpret_cast<const sockaddr*>(&from), from_length);
+  close(stranger);
   length = sizeof buffer;
   EXPECT_EQ(1, os_ipc_receive(&channel, buffer, &length, 0));  // no limit
   EXPECT_EQ(3u, length);

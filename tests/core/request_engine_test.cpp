@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "sdk/core/channels.h"
 #include "tests/core/engine_fixture.h"
 #include "vantsdk/result_codes.h"
 
@@ -186,6 +187,27 @@ TEST_F(EngineTest, RefusedRequestsSendNothing) {
   EXPECT_FALSE(daemon().wait_for_requests(1, milliseconds(100)));
   // The daemon's own device service is still reachable.
   EXPECT_EQ(kSuccess, test_request(kDeviceService, 100, 0, &output));
+}
+
+TEST_F(EngineTest, ADaemonThatDiedIsNoticedWithinAboutASecond) {
+  daemon().set_responder([](const ReceivedPacket&) { return std::vector<Bytes>{}; });
+  daemon().drop_presence();
+  TestOutput output;
+  const auto start = std::chrono::steady_clock::now();
+  // Stretched to 12 s, yet the daemon's missing presence socket ends it early.
+  EXPECT_EQ(kSdkTimedOut, test_request(kTestService, 5000, 0, &output));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(4000));
+}
+
+TEST(EngineWithoutChannels, ARequestBeforeAnyDaemonConnectionFailsAtOnce) {
+  ASSERT_LT(ci_request_channel().socket, 0);
+  uint8_t* buffer = nullptr;
+  ASSERT_EQ(kSuccess, api_lock_take(&buffer));
+  const uint8_t* response = nullptr;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(kNoDevice, send_qmi_request(buffer, kDeviceService, 0, 5000, &response));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+  api_lock_release();
 }
 
 }  // namespace

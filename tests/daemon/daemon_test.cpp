@@ -584,28 +584,55 @@ TEST_F(DaemonTest, AnswersForAClientThatLeftDoNotReachTheNextOnItsPair) {
   EXPECT_FALSE(next.receive(300ms)) << "the first client's answer reached the next one";
 }
 
-TEST_F(DaemonTest, DatagramsOfOtherUsersAreDropped) {
+TEST_F(DaemonTest, OtherUsersAreRefusedAtOnceAndServedNothing) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to send as another user";
   start();
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // Another user's process: its request must go unanswered.
+    // Another user's process: told that it is not served, and nothing more.
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
     TestClient stranger(kModem, 1);
     const auto answer =
         stranger.request({.transaction = 1, .service = kDeviceService, .message_id = 0}, 1s);
-    _exit(answer ? 1 : 0);
+    const bool refused = answer && answer->result == 0xE003 && answer->tlvs.size() == 7;
+    _exit(refused ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(child, waitpid(child, &status, 0));
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot change user here";
-  EXPECT_EQ(0, WEXITSTATUS(status)) << "the stranger got an answer";
+  EXPECT_EQ(0, WEXITSTATUS(status)) << "the stranger got something else than the refusal";
   TestClient owner(kModem, 1);
   const auto answer = owner.request({.transaction = 1, .service = kDeviceService, .message_id = 0});
   ASSERT_TRUE(answer);
   EXPECT_EQ(0u, answer->result);
+}
+
+TEST_F(DaemonTest, DatagramsFromAnotherSocketThanThePairClientsChangeNothing) {
+  start();
+  TestClient client(kModem, 0);
+  ASSERT_TRUE(client.connect_device());
+  // Another process, from a socket bound to no name: dropped before it is
+  // read, so the client keeps its pair, its device states and its answers.
+  const pid_t intruder = fork();
+  ASSERT_GE(intruder, 0);
+  if (intruder == 0) {
+    const int other = socket(AF_UNIX, SOCK_DGRAM, 0);
+    const sockaddr_un pair = os_channel_address(ChannelSide::kDaemon, kModem, "QMRR1", 0);
+    for (const auto& bytes : {std::vector<uint8_t>{1, 2, 3},
+                              qmi_request_bytes({.transaction = 7, .service = kDeviceService})})
+      sendto(other, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&pair),
+             sizeof pair);
+    _exit(0);
+  }
+  ASSERT_EQ(intruder, waitpid(intruder, nullptr, 0));
+  EXPECT_FALSE(client.receive(300ms)) << "the intruder was answered on the client's socket";
+  source_->set_present(false);
+  modem()->vanish();
+  const auto gone = client.receive_indication();
+  ASSERT_TRUE(gone) << "the client no longer gets its device states";
+  EXPECT_EQ(0, state_of(*gone));
 }
 
 // A QMI control device whose write to the modem failed reports an error on
@@ -679,6 +706,58 @@ TEST(DaemonLinkTest, ALinkThatReportsAnErrorWithNothingToReadIsGivenUp) {
   EXPECT_TRUE(link_source.closed) << "the link was kept after " << link_source.reads
                                   << " reads that found nothing";
   EXPECT_EQ(1, link_source.reads);
+}
+
+// A modem that takes a few bytes of a frame and then reports itself full, as
+// a busy device does: the rest must go out when it can take more, without
+// another request to push it.
+class TrickleLink final : public ModemLink {
+ public:
+  explicit TrickleLink(std::unique_ptr<ModemLink> inner) : inner_(std::move(inner)) {}
+  int fd() const override { return inner_->fd(); }
+  const std::string& node() const override { return inner_->node(); }
+  LinkRead read(std::span<uint8_t> buffer, size_t& got) override {
+    return inner_->read(buffer, got);
+  }
+  ssize_t write_some(std::span<const uint8_t> bytes) override {
+    full_ = !full_;
+    if (full_) return 0;
+    return inner_->write_some(bytes.first(std::min<size_t>(bytes.size(), 3)));
+  }
+
+ private:
+  std::unique_ptr<ModemLink> inner_;
+  bool full_ = false;
+};
+
+class TrickleSource final : public LinkSource {
+ public:
+  std::unique_ptr<ModemLink> open(std::string& why) override {
+    auto link = modem.open(why);
+    return link ? std::make_unique<TrickleLink>(std::move(link)) : nullptr;
+  }
+  std::string describe() const override { return "a modem that takes 3 bytes at a time"; }
+  FakeModemSource modem;
+};
+
+TEST(DaemonLinkTest, FramesTheModemTakesBitByBitAllReachIt) {
+  log_open(LogSink::standard_error, false);
+  std::optional<ClientEndpoints> endpoints;
+  std::string error;
+  ASSERT_EQ(EndpointsStatus::open, ClientEndpoints::open(kModem, endpoints, error)) << error;
+  Daemon daemon(std::move(*endpoints), std::make_unique<TrickleSource>());
+  std::thread loop([&daemon] { daemon.run(); });
+  TestClient client(kModem, 0);
+  for (uint8_t transaction = 1; transaction <= 3; ++transaction) {
+    const auto answer = client.request({.transaction = transaction,
+                                        .service = kNas,
+                                        .message_id = 0x5568,
+                                        .tlvs = {0x10, 1, 0, 7}});
+    ASSERT_TRUE(answer) << "request " << int(transaction);
+    EXPECT_EQ(0u, answer->result);
+  }
+  daemon.request_stop();
+  loop.join();
 }
 
 }  // namespace

@@ -89,13 +89,20 @@ TEST_F(SessionTest, ASyncIndicationAheadOfOurSyncAnswerIsNoRestart) {
   EXPECT_EQ(1, events.ready) << "ready is announced once";
 }
 
-TEST_F(SessionTest, AnUnansweredSyncDoesNotStopTheSession) {
+TEST_F(SessionTest, AnUnansweredSyncFailsWhatWaitsAndIsAskedAgain) {
   session.start(t0);
   session.submit(origin(0, 1), {}, t0 + 10s, t0);
   session.on_timer(t0 + ModemSession::kSyncTimeout);
-  EXPECT_TRUE(session.ready());
+  EXPECT_FALSE(session.ready());
+  ASSERT_EQ(1u, events.answers.size());
+  EXPECT_EQ(6u, events.answers[0].result) << "a modem that does not listen is no modem";
   ASSERT_EQ(2u, events.sent.size());
-  EXPECT_TRUE(qmux::ctl::parse_allocate_client_id_request(events.sent[1]));
+  EXPECT_EQ(qmux::ctl::kSync, events.sent[1].message_id) << "nothing but another Sync";
+
+  // Once it answers, the session runs.
+  session.on_frame(qmux::ctl::sync_response(uint8_t(events.sent[1].transaction), 0), t0 + 3s);
+  EXPECT_TRUE(session.ready());
+  EXPECT_EQ(1, events.ready);
 }
 
 TEST_F(SessionTest, ARefusedClientIdAnswersWithTheModemsError) {

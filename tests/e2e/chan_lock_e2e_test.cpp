@@ -292,7 +292,8 @@ TEST(ChannelLockE2e, FourthConcurrentClientIsRefused) {
   EXPECT_EQ("", fourth.out);
   EXPECT_EQ(
       "Too many Application connected to SDK\n"
-      "Failed to start SDK : Exiting App\nFailure Code : 57349\n",
+      "Failed to start SDK : Exiting App\nFailure Code : 57349\n"
+      "Failure Reason : every client channel of the SDK daemon is taken\n",
       fourth.err);
   EXPECT_TRUE(fourth.exited_with(1)) << "exit " << fourth.exit_code;
 

@@ -282,14 +282,19 @@ TEST_F(FirmwareFiles, RecordLimitIsTwentyFive) {
   EXPECT_EQ(vant::kSuccess, p.rc);
   EXPECT_EQ(25, p.count);
 
-  // Headers that make no record do not count against the limit.
-  p = parse(dir_.write("fw.cwe", file + image(spec_of("ZZZZ")) + image(spec_of("APPL"))));
+  // An unusable header past the limit is passed over.
+  HeaderFields invalid = spec_of("APPL");
+  invalid.validity = 0;
+  p = parse(dir_.write("fw.cwe", file + header_bytes(invalid)));
   EXPECT_EQ(vant::kSuccess, p.rc);
   EXPECT_EQ(25, p.count);
 
-  p = parse(dir_.write("fw.cwe", file + image(spec_of("BOOT"))));
-  EXPECT_EQ(vant::kInternalError, p.rc);
-  EXPECT_EQ(0xAA, p.count);
+  // A usable one is refused, whether or not its type would make a record.
+  for (const char* type : {"BOOT", "ZZZZ", "APPL"}) {
+    p = parse(dir_.write("fw.cwe", file + image(spec_of(type))));
+    EXPECT_EQ(vant::kInternalError, p.rc) << type;
+    EXPECT_EQ(0xAA, p.count) << type;
+  }
 }
 
 TEST_F(FirmwareFiles, CallerScratchHoldsEachRecordsHeader) {

@@ -25,8 +25,9 @@ constexpr const char* kUsage =
 constexpr const char* kNoDevice = "\nUnable to find device..\n";
 constexpr int kStartFailureStatus = 1;
 
-std::string start_failure(const std::string& code) {
-  return "Failed to start SDK : Exiting App\nFailure Code : " + code + "\n";
+std::string start_failure(const std::string& code, const std::string& reason) {
+  return "Failed to start SDK : Exiting App\nFailure Code : " + code +
+         "\nFailure Reason : " + reason + "\n";
 }
 
 // A daemon that serves clients but finds no modem: its sysfs has no QMI
@@ -38,7 +39,7 @@ TEST(VantctlStartup, NoModemFailsAfterThreeSearches) {
 
   const ProcessResult result = vantctl({"-s", kVantsdk, "-k"});
   EXPECT_EQ(std::string(kNoDevice) + kNoDevice + kNoDevice, result.out);
-  EXPECT_EQ(start_failure("4294967295"), result.err);
+  EXPECT_EQ(start_failure("4294967295", "the SDK daemon sees no modem"), result.err);
   EXPECT_TRUE(result.exited_with(kStartFailureStatus)) << result.exit_code;
   // Three searches with a one-second pause between them.
   EXPECT_GE(result.elapsed, 2s);
@@ -77,7 +78,7 @@ TEST(VantctlStartup, DaemonPathThatDoesNotExist) {
   EXPECT_EQ(
       "KEL API: SDK launch failed: No such file or directory\n"
       "KEL API: SDK process startup failed\n" +
-          start_failure("2"),
+          start_failure("2", "the SDK daemon could not be started"),
       result.err);
   EXPECT_TRUE(result.exited_with(kStartFailureStatus)) << result.exit_code;
 }
@@ -90,7 +91,9 @@ TEST(VantctlStartup, ModemIndexBeyondElevenIsRefused) {
   for (const char* modem : {"300", "12", "-1"}) {
     const ProcessResult result = vantctl({"-s", daemon, "-d", modem});
     EXPECT_EQ("", result.out) << modem;
-    EXPECT_EQ("Currently, the SDK only suppports up to 12 modem" + start_failure("2"), result.err)
+    EXPECT_EQ("Currently, the SDK only suppports up to 12 modem" +
+                  start_failure("2", "the SDK daemon could not be started"),
+              result.err)
         << modem;
     EXPECT_TRUE(result.exited_with(kStartFailureStatus)) << modem;
   }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/in_process_link.h"
+#include "sim/scenario_json.h"
 #include "test_host.h"
 
 namespace vant::sim::testing {
@@ -220,6 +221,28 @@ TEST(State, PciLockToAKnownCellMakesItServing) {
   EXPECT_TRUE(has_tlv(none, 0x11));
 }
 
+// The time a locked cell takes to fail counts from the request that set the lock.
+TEST(State, LockedCellFailsAfterTheLockWasSet) {
+  std::string error;
+  const auto s = parse_scenario(R"({"base": "default", "cells": {"lte_inter": {"frequencies": [
+      {"earfcn": 2000, "cells": [{"pci": 41, "when_locked": {"after_ms": 300, "service": false}}]}]}}})",
+                                "t.json", error);
+  ASSERT_TRUE(s) << error;
+  Emulator emulator(quick(*s));
+  TestHost host(emulator);
+  const uint8_t nas = host.allocate(kNas);
+  const Bytes lock = {0x12, 0x09, 0x00, 0x01, 0xD0, 0x07, 0, 0, 41, 0, 0, 0};
+  const Bytes unlock = {0x12, 0x09, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
+  auto has_lte = [&] { return has_tlv(*host.ask(host.request(kNas, nas, 0x0043)), 0x13); };
+  std::this_thread::sleep_for(400ms);  // longer than after_ms since the emulator started
+  host.ask(host.request(kNas, nas, 0x5569, lock));
+  EXPECT_TRUE(has_lte()) << "serves at first";
+  std::this_thread::sleep_for(400ms);
+  EXPECT_FALSE(has_lte()) << "no LTE service once the time is up";
+  host.ask(host.request(kNas, nas, 0x5569, unlock));
+  EXPECT_TRUE(has_lte()) << "back on the old serving cell without the lock";
+}
+
 // ---- Behaviour rules ----
 
 template <class F>
@@ -261,6 +284,21 @@ TEST(Behaviour, EveryMessageRuleCoversTheControlService) {
   TestHost host(emulator);
   host.send(qmux::ctl::allocate_client_id_request(1, kNas));
   EXPECT_FALSE(host.receive(300ms));
+}
+
+TEST(Behaviour, ADroppedSyncFreesNothingSoLeakedIdsShow) {
+  Scenario s = with_rule("ctl.sync", [](MessageRule& r) { r.drop = true; });
+  s.behaviour.client_ids_per_service = 2;
+  Emulator emulator(s);
+  TestHost host(emulator);
+  host.allocate(kNas);
+  host.allocate(kNas);
+  host.send(qmux::ctl::sync_request(host.next_ctl_transaction()));
+  EXPECT_FALSE(host.receive(300ms)) << "the Sync is answered";
+  const auto refused =
+      host.ask(qmux::ctl::allocate_client_id_request(host.next_ctl_transaction(), kNas));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ((qmux::QmiResult{1, 0x05}), result_of(*refused)) << "the dropped Sync freed ids";
 }
 
 TEST(Behaviour, SlowAnswersDoNotHoldUpOthers) {

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -210,22 +213,22 @@ void expect_umts_extras(Expected& e, const Cells& c) {
   }
 }
 
-class Qmicli : public ::testing::Test {
+// vantsim playing a scenario file on a pseudo-terminal that qmicli opens.
+class QmicliModem : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void start(const std::string& scenario_path) {
     if (access(kQmicli, X_OK) != 0)
       GTEST_SKIP() << kQmicli << " is not installed (Debian package libqmi-utils); "
                    << "the interoperability test needs it";
     std::string error;
-    auto scenario = load_scenario_file(interop_scenario_path(), error);
+    auto scenario = load_scenario_file(scenario_path, error);
     ASSERT_TRUE(scenario) << error;
     scenario_ = std::move(*scenario);
     char dir[] = "/tmp/vantsim-qmicli-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(dir));
     dir_ = dir;
     link_ = dir_ + "/modem";
-    simulator_ = spawn(
-        {testing::vantsim_path(), "--link", link_, "--scenario", interop_scenario_path()}, -1);
+    simulator_ = spawn({testing::vantsim_path(), "--link", link_, "--scenario", scenario_path}, -1);
     ASSERT_GT(simulator_, 0);
     struct stat st {};
     for (int i = 0; i < 500 && lstat(link_.c_str(), &st) != 0; ++i)
@@ -253,6 +256,11 @@ class Qmicli : public ::testing::Test {
   Scenario scenario_;
   std::string dir_, link_;
   pid_t simulator_ = -1;
+};
+
+class Qmicli : public QmicliModem {
+ protected:
+  void SetUp() override { start(interop_scenario_path()); }
 };
 
 TEST_F(Qmicli, DecodesCellLocationIntoTheScenarioValues) {
@@ -322,6 +330,47 @@ TEST_F(Qmicli, UnknownMessagesFailWithInvalidQmiCommand) {
   EXPECT_TRUE(Expected()("QMI protocol error (71): 'InvalidQmiCommand'")
                   .found_in(qmicli({"--nas-get-system-selection-preference"})));
 }
+
+// Every measurement qmicli shows with a unit lies in the range a modem can
+// report, which catches values written in the wrong unit (whole dBm where
+// the wire carries tenths shows as -8.8 dBm).
+class QmicliUnits : public QmicliModem, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    start(std::string(VANT_SOURCE_DIR) + "/sim/scenarios/" + GetParam() + ".json");
+  }
+};
+
+TEST_P(QmicliUnits, MeasurementsAreInTheirPhysicalRange) {
+  // By qmicli's label and unit (it labels UMTS Ec/Io dBm and the RSSI of LTE's GSM neighbours dB).
+  const std::map<std::string, std::pair<double, double>> ranges = {
+      {"RSRP dBm", {-140, -44}}, {"RSRQ dB", {-34, 3}},     {"RSSI dBm", {-120, -10}},
+      {"RSSI dB", {-120, -10}},  {"RSCP dBm", {-125, -20}}, {"ECIO dBm", {-25, 0}},
+      {"EcNo dB", {-25, 0}}};
+  const std::string out = qmicli({"--nas-get-cell-location-info"});
+  const std::regex measurement(R"(^\s*(?:CPICH )?(\w+): '(-?[0-9.]+)' (dBm|dB)$)");
+  std::istringstream lines(out);
+  size_t checked = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (!std::regex_match(line, m, measurement)) continue;
+    const auto range = ranges.find(m[1].str() + " " + m[3].str());
+    ASSERT_NE(ranges.end(), range) << "a measurement nobody expects: " << line;
+    const double value = std::stod(m[2]);
+    EXPECT_TRUE(value >= range->second.first && value <= range->second.second) << line;
+    ++checked;
+  }
+  EXPECT_GE(checked, 10u) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundled, QmicliUnits,
+                         ::testing::Values("default", "every-technology-long-lists",
+                                           "best-cell-fails", "best-cell-weak", "drifting-signal"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace vant::sim

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 namespace vant::sim {
 namespace {
 
@@ -75,6 +78,55 @@ TEST(RadioView, WcdmaLock) {
   const Cells gone = radio_view(base, locks, std::nullopt);
   EXPECT_FALSE(gone.umts || gone.umts_cell_id || gone.wcdma_lte);
   EXPECT_TRUE(gone.lte_intra);
+}
+
+TEST(RadioView, DriftIsATriangleWave) {
+  // Amplitude 40 over 1000 ms: {ms, offset}; offsets are rounded toward zero.
+  const std::pair<uint64_t, int32_t> rows[] = {{0, 0},     {125, 20}, {250, 40}, {500, 0},
+                                               {750, -40}, {7, 1},    {990, -1}, {1250, 40}};
+  for (const auto& [ms, offset] : rows)
+    EXPECT_EQ(offset, drift_offset(40, Drift{1000, 0, 0, 0, 0, 0}, ms)) << ms << " ms";
+}
+
+TEST(RadioView, CellsDriftByTheirOwnOrTheCommonWave) {
+  LteSignal signal;
+  signal.drift = Drift{1000, 0, 10, 100, 20, 4};
+  signal.cells[{2000, 41}].drift = Drift{1000, 500, 0, 200, 0, 0};
+  const Cells base = default_scenario().cells;  // 5110/257 at -880, 2000/41 at -970
+  const Cells view = radio_view(base, {}, std::nullopt, signal, {250, 0});
+  const LteCell& serving = view.lte_intra->cells[0];
+  EXPECT_EQ((std::array{-90 + 10, -880 + 100, -610 + 20, 42 + 4}),
+            (std::array<int, 4>{serving.rsrq, serving.rsrp, serving.rssi, serving.srx_lev}));
+  const LteCell& own = view.lte_inter->frequencies[0].cells[0];
+  EXPECT_EQ(-970 - 200, own.rsrp) << "its own wave, half a period on";
+  EXPECT_EQ(-110, own.rsrq) << "its own wave leaves RSRQ alone";
+  // An EARFCN lock moves to the cell that is strongest now.
+  signal.cells[{2000, 402}].drift = Drift{1000, 0, 0, 300, 0, 0};
+  Locks band;
+  band.lte_earfcn = {1, 2000, 0};
+  EXPECT_EQ(402, radio_view(base, band, std::nullopt, signal, {250, 0}).lte_intra->serving_cell_id);
+}
+
+// Cell 2000/41, locked by PCI at 5000 ms, changes 1000 ms later.
+TEST(RadioView, LockedCellLosesServiceOrWeakensInTime) {
+  const WhenLocked fails{1000, false, {}, {}, {}, {}};
+  const WhenLocked weak{1000, true, {}, -1250, {}, {}};
+  // {behaviour, ms, the locked cell's RSRP or none for no LTE service}
+  const std::tuple<WhenLocked, uint64_t, std::optional<int16_t>> rows[] = {
+      {fails, 5999, -970}, {fails, 6000, std::nullopt}, {weak, 6000, -1250}};
+  for (const auto& [when, now_ms, rsrp] : rows) {
+    LteSignal signal;
+    signal.cells[{2000, 41}].when_locked = when;
+    Locks locks;
+    locks.lte_pci = {1, 2000, 41};
+    const Cells view =
+        radio_view(default_scenario().cells, locks, std::nullopt, signal, {now_ms, 5000});
+    ASSERT_EQ(rsrp.has_value(), view.lte_intra.has_value()) << now_ms << " ms";
+    EXPECT_EQ(rsrp.has_value(), view.lte_inter.has_value()) << now_ms << " ms";
+    if (rsrp) {
+      EXPECT_EQ(*rsrp, view.lte_intra->cells[0].rsrp) << now_ms << " ms";
+    }
+  }
 }
 
 TEST(RadioView, ModePreferenceRemovesTechnologies) {

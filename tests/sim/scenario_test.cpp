@@ -168,6 +168,15 @@ TEST(Scenario, WcdmaLteWordsTakeIntegersOrFloats) {
   EXPECT_EQ(0xC2BF0000u, s->cells.wcdma_lte->cells[1].rsrp);
 }
 
+// Drifts are kept by the EARFCN of the list a cell is in, and its PCI.
+TEST(Scenario, DriftsAreReadIntoTheirCells) {
+  std::string error;
+  const auto s = load_scenario_argument("drifting-signal", error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ((Drift{20000, 0, 20, 60, 40, 0}), s->lte_signal.drift);
+  EXPECT_EQ((Drift{20000, 10000, 30, 120, 100, 0}), s->lte_signal.cells.at({2000, 41}).drift);
+}
+
 // Each bad document must be refused with a message that names the file and,
 // where there is one, the field.
 TEST(Scenario, BadDocumentsNameFileAndField) {
@@ -207,6 +216,16 @@ TEST(Scenario, BadDocumentsNameFileAndField) {
        R"(field "scan2": unknown field)"},
       {R"({"base": "fancy"})", R"(field "base")"},
       {R"({"scan": {"lists": ["networks", "operators"]}})", R"(field "scan.lists[1]")"},
+      {R"({"behaviour": {"drift": {"rsrp": 10}}})",
+       R"(field "behaviour.drift.period_ms": missing)"},
+      {R"({"behaviour": {"drift": {"period_ms": 0}}})", R"(field "behaviour.drift.period_ms")"},
+      {R"({"cells": {"lte_intra": {"cells": [{"when_locked": {"service": false, "rsrp": -1200}}]}}})",
+       R"(field "cells.lte_intra.cells[0].when_locked": a cell without service)"},
+      {R"({"cells": {"lte_intra": {"cells": [{"when_locked": {"afer_ms": 1}}]}}})",
+       R"(field "cells.lte_intra.cells[0].when_locked.afer_ms": unknown field)"},
+      {R"({"cells": {"lte_intra": {"earfcn": 7, "cells": [{"pci": 1, "drift": {"period_ms": 1}}]},
+          "lte_inter": {"frequencies": [{"earfcn": 7, "cells": [{"pci": 1, "when_locked": {}}]}]}}})",
+       R"(field "cells.lte_inter.frequencies[0].cells[0]": EARFCN 7 PCI 1 already has)"},
   };
   for (const auto& row : rows) {
     std::string error;

@@ -1,0 +1,136 @@
+#include "tests/faults/fault_env.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/child_process.h"
+
+namespace vant::faults {
+namespace {
+
+constexpr const char* kSetpriv = "/usr/bin/setpriv";
+
+bool drop_to_nobody() {
+  return setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+}
+
+}  // namespace
+
+std::string bin_dir() {
+  const char* other = std::getenv("VANT_FAULTS_BIN_DIR");
+  return other != nullptr && *other != '\0' ? other : VANT_BIN_DIR;
+}
+
+std::vector<std::string> vantctl_argv(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{bin_dir() + "/vantctl", "-s", bin_dir() + "/vantsdk-sim"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return argv;
+}
+
+std::string scenario_argument(const std::string& name) {
+  const std::string file = VANT_SOURCE_DIR "/tests/faults/scenarios/" + name + ".json";
+  return access(file.c_str(), R_OK) == 0 ? file : name;
+}
+
+SimDaemon::SimDaemon(const std::string& scenario)
+    : daemon_({bin_dir() + "/vantsdk", "--simulate=" + scenario_argument(scenario), "--foreground",
+               "0"}) {
+  ready_ = daemon_.wait_for_presence(0);
+}
+
+void SimDaemon::kill_hard() {
+  kill(daemon_.pid(), SIGKILL);
+  daemon_.stop(milliseconds(1000));
+}
+
+ProcessResult vantctl(const std::vector<std::string>& arguments, milliseconds timeout) {
+  return test::run_process(vantctl_argv(arguments), timeout);
+}
+
+ProcessResult vantctl_as_nobody(const std::vector<std::string>& arguments, milliseconds timeout) {
+  std::vector<std::string> argv{kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+  const auto rest = vantctl_argv(arguments);
+  argv.insert(argv.end(), rest.begin(), rest.end());
+  return test::run_process(argv, timeout);
+}
+
+bool can_become_nobody() {
+  if (access(kSetpriv, X_OK) != 0) return false;
+  const pid_t child = fork();
+  if (child == 0) _exit(drop_to_nobody() ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+pid_t spawn_body(bool as_nobody, const std::function<void()>& body) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  if (as_nobody && !drop_to_nobody()) _exit(2);
+  body();
+  _exit(0);
+}
+
+void end_child(pid_t pid) {
+  test::kill_child(pid);
+}
+
+void send_to_name(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const int sock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un to{};
+  to.sun_family = AF_UNIX;
+  std::snprintf(to.sun_path + 1, sizeof to.sun_path - 1, "%s", name.c_str());
+  sendto(sock, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+         reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  close(sock);
+}
+
+std::vector<std::string> daemon_and_client_names() {
+  std::vector<std::string> names{"KEL0_SDK_SOCKET_MUTEX"};
+  for (unsigned pair = 0; pair < 3; ++pair) {
+    for (const char* side : {"SDK", "API"}) {
+      names.push_back("KEL0_" + std::string(side) + "_QMRR" + std::to_string(pair + 1) +
+                      "_SOCKET_" + std::to_string(2 * pair));
+      names.push_back("KEL0_" + std::string(side) + "_QMNOTIF" + std::to_string(pair + 1) +
+                      "_SOCKET_" + std::to_string(2 * pair + 1));
+    }
+  }
+  return names;
+}
+
+Footprint footprint(pid_t pid) {
+  Footprint f;
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) f.rss_kb = std::stol(line.substr(6));
+  const std::string fd_dir = "/proc/" + std::to_string(pid) + "/fd";
+  if (DIR* dir = opendir(fd_dir.c_str())) {
+    f.fds = 0;
+    while (const dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ++f.fds;
+    closedir(dir);
+  }
+  return f;
+}
+
+void report_figure(const std::string& what, double value, const char* unit) {
+  std::printf("figure: %s = %.3f %s\n", what.c_str(), value, unit);
+  std::fflush(stdout);
+}
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace vant::faults

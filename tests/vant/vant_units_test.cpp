@@ -1,0 +1,157 @@
+// vant's pure logic: PLMN and unit decoding, durations, ranking, which
+// technologies a report shows, lock comparison and the metrics text.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "sdk/nas/nas_messages.h"
+#include "vant/cell_report.h"
+#include "vant/duration.h"
+#include "vant/lock_state.h"
+#include "vant/output.h"
+#include "vant/plmn.h"
+#include "vant/prometheus.h"
+#include "vant/ranking.h"
+#include "vant/units.h"
+
+namespace vant::cli {
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST(Plmn, DecodesDigitsAndKeepsTheMncLength) {
+  struct Case {
+    uint8_t bytes[3];
+    const char* mcc;
+    const char* mnc;
+  } cases[] = {
+      {{0x13, 0x00, 0x62}, "310", "260"},
+      {{0x62, 0xF2, 0x10}, "262", "01"},
+      {{0x32, 0x54, 0x10}, "234", "015"},
+      {{0x00, 0xF0, 0x00}, "000", "00"},
+  };
+  for (const auto& c : cases) {
+    const auto plmn = decode_plmn(c.bytes);
+    ASSERT_TRUE(plmn) << c.mcc << "-" << c.mnc;
+    EXPECT_EQ(c.mcc, plmn->mcc);
+    EXPECT_EQ(c.mnc, plmn->mnc);
+  }
+}
+
+TEST(Plmn, RefusesWhatIsNotDigits) {
+  const uint8_t cases[][3] = {
+      {0xFF, 0xFF, 0xFF}, {0x1A, 0x00, 0x62}, {0x13, 0xA0, 0x62}, {0x13, 0x00, 0xF2}};
+  for (const auto& bytes : cases) EXPECT_FALSE(decode_plmn(bytes)) << int{bytes[0]};
+}
+
+TEST(Units, ConvertsToPhysicalUnits) {
+  EXPECT_DOUBLE_EQ(-88.5, from_tenths(-885));
+  EXPECT_DOUBLE_EQ(-3276.8, from_tenths(std::numeric_limits<int16_t>::min()));
+  EXPECT_DOUBLE_EQ(-95.5, *from_float_bits(std::bit_cast<uint32_t>(-95.5f)));
+  EXPECT_DOUBLE_EQ(-9.25, *from_float_bits(std::bit_cast<uint32_t>(-9.25f)));
+  EXPECT_FALSE(from_float_bits(std::bit_cast<uint32_t>(std::numeric_limits<float>::quiet_NaN())));
+  EXPECT_EQ(-70, *rx_level_dbm(41));
+  EXPECT_EQ(-111, *rx_level_dbm(0));
+  EXPECT_FALSE(rx_level_dbm(64));
+  // 0.25 arc seconds per unit; south and west are negative.
+  EXPECT_DOUBLE_EQ(1.0, quarter_arc_seconds_to_degrees(14400));
+  EXPECT_DOUBLE_EQ(-1.0, quarter_arc_seconds_to_degrees(0xFFFFFFFFu - 14400 + 1));
+}
+
+TEST(Duration, ParsesWholeUnitsUpToADay) {
+  const struct {
+    const char* text;
+    std::optional<milliseconds> expected;
+  } cases[] = {
+      {"20s", milliseconds(20000)},
+      {"500ms", milliseconds(500)},
+      {"2m", milliseconds(120000)},
+      {"1h", milliseconds(3600000)},
+      {"7", milliseconds(7000)},
+      {"0s", milliseconds(0)},
+      {"24h", milliseconds(86400000)},
+      {"25h", std::nullopt},
+      {"", std::nullopt},
+      {"s", std::nullopt},
+      {"-5s", std::nullopt},
+      {"1.5s", std::nullopt},
+      {"5 s", std::nullopt},
+      {"5x", std::nullopt},
+      {"99999999999999999999s", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expected, parse_duration(c.text)) << c.text;
+}
+
+TEST(Ranking, OrdersByRsrpThenRsrqAboveTheThreshold) {
+  const std::vector<LteCandidate> heard = {
+      {100, 1, -1000, -100, false}, {100, 2, -900, -150, true},   {200, 3, -900, -120, false},
+      {200, 4, -1101, -50, false},  {200, 5, -1100, -200, false}, {100, 2, -950, -90, false},
+  };
+  const auto ranked = rank_candidates(heard, -110.0);
+  ASSERT_EQ(4u, ranked.size());
+  EXPECT_EQ(3u, ranked[0].pci) << "equal RSRP: the better RSRQ first";
+  EXPECT_EQ(2u, ranked[1].pci);
+  EXPECT_EQ(-900, ranked[1].rsrp_tenths) << "a cell heard twice keeps its best report";
+  EXPECT_TRUE(ranked[1].serving);
+  EXPECT_EQ(1u, ranked[2].pci);
+  EXPECT_EQ(5u, ranked[3].pci) << "a cell exactly at the threshold is kept";
+  EXPECT_TRUE(rank_candidates(heard, -80.0).empty());
+}
+
+TEST(CellReport, LeavesOutTechnologiesTheModemDidNotReport) {
+  auto records = std::make_unique<CellLocationRecords>();
+  CellLocationInfo request = records->request_all();
+  nas::preset_cell_location_info(&request);
+  EXPECT_EQ(Json::object(), cell_report_json(*records));
+
+  records->lteIntra.ueInIdle = 1;
+  records->lteIntra.earfcn = 5110;
+  records->lteIntra.servingCellId = 257;
+  records->lteIntra.cellCount = 1;
+  records->lteIntra.cells[0] = {257, -90, -880, -610, 42};
+  records->umtsCellId = 0x1AB5C21;
+  const Json report = cell_report_json(*records);
+  std::vector<std::string> technologies;
+  for (const auto& [key, value] : report.items()) technologies.push_back(key);
+  EXPECT_EQ((std::vector<std::string>{"umts", "lte"}), technologies);
+  EXPECT_EQ(Json({{"serving", {{"umts_cell_id", 0x1AB5C21}}}}), report["umts"]);
+  const Json& lte = report["lte"];
+  EXPECT_FALSE(lte.contains("inter_frequency"));
+  EXPECT_EQ(-88.0, lte["serving"]["rsrp_dbm"]);
+  EXPECT_EQ(-9.0, lte["serving"]["rsrq_db"]);
+  EXPECT_EQ(257, lte["serving"]["pci"]);
+}
+
+TEST(Output, TextsThatAreNotUtf8AreShownNotRefused) {
+  // An operator name in another character set, as a modem may send it.
+  const Json document{{"description", "Caf\xe9"}};
+  EXPECT_EQ("{\"description\":\"Caf\xef\xbf\xbd\"}", json_text(document));
+  EXPECT_EQ("description=Caf\xe9\n", document_text(document));
+}
+
+TEST(LockState, AnUnlockedKindIsComparedByItsStatusOnly) {
+  LockState held{{0, 4360}, {1, 5110, 2000}, {0, 7, 8}};
+  EXPECT_TRUE(holds(held, lte_earfcn_lock_request(5110, 2000)));
+  EXPECT_FALSE(holds(held, lte_earfcn_lock_request(5110, 0)));
+  EXPECT_FALSE(holds(held, wcdma_lock_request(4360)));
+  EXPECT_FALSE(holds(held, clear_lock_request()));
+  held.lte_earfcn.status = 0;
+  EXPECT_TRUE(holds(held, clear_lock_request()));
+  held.lte_pci.status = 0xFF;
+  EXPECT_FALSE(fully_reported(held));
+}
+
+TEST(Prometheus, AFailedPollLeavesOnlyUpAndTheTime) {
+  const std::string text = prometheus_text(std::nullopt, 3, 1700000000);
+  EXPECT_NE(std::string::npos, text.find("vant_up{modem=\"3\"} 0\n"));
+  EXPECT_NE(std::string::npos,
+            text.find("vant_last_poll_timestamp_seconds{modem=\"3\"} 1700000000\n"));
+  EXPECT_EQ(std::string::npos, text.find("vant_serving_cell_info"));
+  EXPECT_EQ("a\\\\b\\\"c\\nd", escape_label_value("a\\b\"c\nd"));
+}
+
+}  // namespace
+}  // namespace vant::cli
