@@ -49,7 +49,8 @@ vantctl locks the radio of a cellular modem to a WCDMA channel, an LTE
 channel pair or one LTE cell, reads the modem's cell location report and
 scans for operators. It talks to the SDK daemon vantsdk, which owns the
 modem's QMI control channel and serves up to three client processes; the
-systemd unit vantsdk@.service runs one daemon per modem index.
+systemd unit vantsdk@.service runs one daemon per modem index. vant does
+the same for scripts, with JSON output, and watches the serving cell.
 
 The package also holds the QMI modem emulator vantsim with its scenarios,
 and the shared client library libvantsdk.")

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "daemon/options.h"
 #include "src/option_table.h"
@@ -82,5 +83,22 @@ TEST(ManPages, EmulatorPageDescribesEveryOptionOfItsHelp) {
   ASSERT_TRUE(options.count("--link") && options.count("--scenario"));
   expect_page_names_all("vantsim.1", options);
 }
+
+#ifdef VANT_FRONT_END_BUILT
+// vant's options are spread over its commands: each command's help lists its own.
+TEST(ManPages, VantPageDescribesEveryOptionOfEveryCommand) {
+  std::set<std::string> options;
+  for (const auto& command : {"", "cells", "lock", "operators", "device", "watch", "best-cell"}) {
+    std::vector<std::string> argv{std::string(VANT_BIN_DIR) + "/vant"};
+    if (*command != '\0') argv.emplace_back(command);
+    argv.emplace_back("--help");
+    const auto result = vant::test::run_process(argv);
+    ASSERT_TRUE(result.exited_with(0)) << command << ": " << result.err;
+    options.merge(options_in_help(result.out));
+  }
+  ASSERT_TRUE(options.count("--sdk-path") && options.count("--prometheus"));
+  expect_page_names_all("vant.1", options);
+}
+#endif
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -341,33 +342,22 @@ class QmicliUnits : public QmicliModem, public ::testing::WithParamInterface<con
 };
 
 TEST_P(QmicliUnits, MeasurementsAreInTheirPhysicalRange) {
-  struct Range {
-    const char* label;
-    const char* unit;
-    double low, high;
-  };
-  // qmicli labels the RSSI of LTE's GSM neighbours and UMTS Ec/Io with these units.
-  const Range ranges[] = {
-      {"RSRP", "dBm", -140, -44}, {"RSRQ", "dB", -34, 3},     {"RSSI", "dBm", -120, -10},
-      {"RSSI", "dB", -120, -10},  {"RSCP", "dBm", -125, -20}, {"ECIO", "dBm", -25, 0},
-      {"EcNo", "dB", -25, 0},
-  };
+  // By qmicli's label and unit (it labels UMTS Ec/Io dBm and the RSSI of LTE's GSM neighbours dB).
+  const std::map<std::string, std::pair<double, double>> ranges = {
+      {"RSRP dBm", {-140, -44}}, {"RSRQ dB", {-34, 3}},     {"RSSI dBm", {-120, -10}},
+      {"RSSI dB", {-120, -10}},  {"RSCP dBm", {-125, -20}}, {"ECIO dBm", {-25, 0}},
+      {"EcNo dB", {-25, 0}}};
   const std::string out = qmicli({"--nas-get-cell-location-info"});
-  ASSERT_NE(std::string::npos, out.find("Successfully got cell location info")) << out;
   const std::regex measurement(R"(^\s*(?:CPICH )?(\w+): '(-?[0-9.]+)' (dBm|dB)$)");
   std::istringstream lines(out);
-  std::string line;
   size_t checked = 0;
-  while (std::getline(lines, line)) {
+  for (std::string line; std::getline(lines, line);) {
     std::smatch m;
     if (!std::regex_match(line, m, measurement)) continue;
-    const Range* range = nullptr;
-    for (const auto& r : ranges) {
-      if (m[1] == r.label && m[3] == r.unit) range = &r;
-    }
-    ASSERT_NE(nullptr, range) << "a measurement nobody expects: " << line;
+    const auto range = ranges.find(m[1].str() + " " + m[3].str());
+    ASSERT_NE(ranges.end(), range) << "a measurement nobody expects: " << line;
     const double value = std::stod(m[2]);
-    EXPECT_TRUE(value >= range->low && value <= range->high) << line;
+    EXPECT_TRUE(value >= range->second.first && value <= range->second.second) << line;
     ++checked;
   }
   EXPECT_GE(checked, 10u) << out;
