@@ -703,7 +703,7 @@ std::optional<Scenario> parse_scenario(const std::string& text, const std::strin
   Json document;
   try {
     document = Json::parse(text);
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {  // a syntax error, or a number too large for any type
     error = "scenario " + quoted(source) + ": not valid JSON: " + e.what();
     return std::nullopt;
   }

@@ -186,6 +186,7 @@ TEST(Scenario, BadDocumentsNameFileAndField) {
   };
   const Row rows[] = {
       {R"({"cells": )", R"(scenario "bad.json": not valid JSON)"},
+      {R"({"cells": {"umts": {"rscp": 1E400}}})", R"(scenario "bad.json": not valid JSON)"},
       {R"([1, 2])", "field \"(top level)\": expected an object"},
       {R"({"cells": {"umts": {"rscp": "loud"}}})",
        R"(field "cells.umts.rscp": expected an integer)"},
