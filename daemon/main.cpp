@@ -9,17 +9,14 @@
 #include "daemon/fd_link.h"
 #include "daemon/log.h"
 #include "daemon/options.h"
-#include "daemon/simulator_source.h"
+#include "daemon/simulation.h"
 #include "daemon/sysfs_source.h"
-#include "sim/scenario_json.h"
 
 namespace {
 
 using namespace vant::daemon;
 
-std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options,
-                                             std::optional<vant::sim::Scenario> scenario) {
-  if (scenario) return std::make_unique<SimulatorSource>(std::move(*scenario));
+std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options) {
   if (!options.device.empty()) return std::make_unique<DevicePathSource>(options.device);
   return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
 }
@@ -58,15 +55,16 @@ int main(int argc, char** argv) {
     case EndpointsStatus::open:
       break;
   }
-  std::optional<vant::sim::Scenario> scenario;
+  std::unique_ptr<LinkSource> simulation;
   if (options.simulate) {
-    scenario = vant::sim::load_scenario_argument(options.scenario, error);
-    if (!scenario) return fail(program, error);
+    simulation = make_simulation_source(options.scenario, error);
+    if (!simulation) return fail(program, error);
   }
   if (!options.foreground && !detach_from_caller(error)) return fail(program, error);
   log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
 
-  Daemon daemon(std::move(*endpoints), make_link_source(options, std::move(scenario)));
+  Daemon daemon(std::move(*endpoints),
+                simulation ? std::move(simulation) : make_link_source(options));
   install_stop_signals(daemon);
   const int status = daemon.run();
   log_close();

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "daemon/fd_link.h"
+#include "daemon/simulation.h"
+#include "sim/scenario_json.h"
 
 namespace vant::daemon {
 
@@ -23,6 +25,13 @@ std::unique_ptr<ModemLink> SimulatorSource::open(std::string& why) {
 
 std::string SimulatorSource::describe() const {
   return "the built-in emulator (scenario \"" + name_ + "\")";
+}
+
+std::unique_ptr<LinkSource> make_simulation_source(const std::string& scenario,
+                                                   std::string& error) {
+  std::optional<sim::Scenario> loaded = sim::load_scenario_argument(scenario, error);
+  if (!loaded) return nullptr;
+  return std::make_unique<SimulatorSource>(std::move(*loaded));
 }
 
 }  // namespace vant::daemon

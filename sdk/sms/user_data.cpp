@@ -18,7 +18,10 @@ constexpr uint32_t kMinHeaderHexLength = 15;
 constexpr uint8_t kConcatenationElement = 0;
 constexpr uint8_t kConcatenationHeaderLength = 5;
 
-int nibble(char c) {
+// Characters are judged by their unsigned value, so that a byte of 0x80 or
+// more is refused alike where plain char is signed (x86, MIPS) and where it is
+// unsigned (ARM).
+int nibble(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -29,8 +32,8 @@ int nibble(char c) {
 
 bool unhex(const char* hex, std::span<uint8_t> out) {
   for (size_t i = 0; i < out.size(); ++i) {
-    const char high = hex[2 * i];
-    const char low = hex[2 * i + 1];
+    const auto high = static_cast<unsigned char>(hex[2 * i]);
+    const auto low = static_cast<unsigned char>(hex[2 * i + 1]);
     if (high < '0' || low < '0') {
       out[i] = 0;
       continue;

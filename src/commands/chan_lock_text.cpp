@@ -23,9 +23,10 @@ constexpr FormKeyword kForms[] = {
 
 // Decimal like the C library's integer conversion (leading blanks and a sign
 // accepted, stops at the first non-digit, 0 without digits), reduced to 32
-// bits so that -5 becomes 4294967291.
+// bits so that -5 becomes 4294967291. The conversion is to long long, which is
+// 64 bits everywhere: a 32-bit long would cap 4294967295 at 2147483647.
 uint32_t to_number(const char* field) {
-  return static_cast<uint32_t>(std::strtol(field, nullptr, 10));
+  return static_cast<uint32_t>(std::strtoll(field, nullptr, 10));
 }
 
 const FormKeyword* match_form(const char* field) {

@@ -130,8 +130,9 @@ int32_t opts_get_number(const char* name) {
   if (entry == nullptr) return 0;
   if (entry->type == kOptionString) return -1;
   // Decimal, stopping at the first non-digit, no error reported; out-of-range
-  // values wrap to 32 bits like the C library's integer conversion.
-  return static_cast<int32_t>(std::strtol(entry->value, nullptr, 10));
+  // values wrap to 32 bits like the C library's integer conversion. long long
+  // is 64 bits on every target, where long may have only 32 and cap instead.
+  return static_cast<int32_t>(std::strtoll(entry->value, nullptr, 10));
 }
 
 char* opts_get_string(const char* name) {

@@ -123,6 +123,9 @@ std::vector<SetCase> set_cases() {
       {"WcdmaUARFCN,-5",
        "WcdmaUARFCN with uarfcn = -5\nParameter Set:" + wcdma_block(1, "4294967291") + kSetReturns,
        Sent{WcdmaUarfcnLock{1, 4294967291u}, {}, {}}},
+      {"WcdmaUARFCN,4294967295",
+       "WcdmaUARFCN with uarfcn = -1\nParameter Set:" + wcdma_block(1, "4294967295") + kSetReturns,
+       Sent{WcdmaUarfcnLock{1, 4294967295u}, {}, {}}},
       {"LteEARFCN,100,0",
        "LteEARFCN with earfcn0 = 100 earfcn1 = 0\nParameter Set:" + wcdma_block(0, "0") +
            earfcn_block(1, 100, 0) + kSetReturns,

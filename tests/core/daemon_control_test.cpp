@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -18,6 +17,7 @@
 #include "sdk/core/notifications.h"
 #include "sdk/core/os_services.h"
 #include "tests/core/fake_daemon.h"
+#include "tests/support/temp_dir.h"
 #include "vantsdk/device.h"
 #include "vantsdk/result_codes.h"
 
@@ -53,16 +53,15 @@ TEST(DaemonControl, DaemonThatCannotStartGivesTwo) {
 }
 
 TEST(DaemonControl, SteadyDaemonIsNotLaunchedAgain) {
-  const std::string marker = "/tmp/vant_launched_" + std::to_string(getpid());
-  const std::string script = marker + ".sh";
-  std::ofstream(script) << "#!/bin/sh\n: > " << marker << "\n";
-  chmod(script.c_str(), 0755);
+  // Every test has process id 1 in its namespace: the directory keeps runs
+  // of the suite side by side (several builds at once) apart.
+  vant::test::TempDir dir;
+  const std::string marker = dir.path() + "/launched";
+  const std::string script = dir.write_file("vantsdk.sh", "#!/bin/sh\n: > " + marker + "\n", 0755);
   FakeDaemon daemon(1);
   SetDaemonPath(script.c_str());
   EXPECT_EQ(kSuccess, StartDaemon(1, nullptr));
   EXPECT_NE(0, access(marker.c_str(), F_OK)) << "the launch script ran";
-  std::remove(script.c_str());
-  std::remove(marker.c_str());
 }
 
 TEST(DaemonControl, FourthClientFindsNoChannels) {

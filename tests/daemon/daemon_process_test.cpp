@@ -12,6 +12,7 @@
 #include "qmux/tlv.h"
 #include "tests/daemon/process.h"
 #include "tests/daemon/test_client.h"
+#include "tests/support/temp_dir.h"
 
 namespace vant::daemon::testing {
 namespace {
@@ -123,7 +124,8 @@ void expect_a_working_modem(TestClient& client) {
 }
 
 TEST(DaemonProcess, DrivesTheEmulatorOnAPseudoTerminal) {
-  const std::string link = "/tmp/vant-daemon-test-" + std::to_string(getpid());
+  const vant::test::TempDir dir;  // not named after our process id, which is 1 in every test
+  const std::string link = dir.path() + "/modem";
   Process emulator(bin("vantsim"), {"--link", link});
   for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i) std::this_thread::sleep_for(20ms);
   ASSERT_TRUE(std::filesystem::exists(link));
@@ -145,7 +147,8 @@ uint8_t state_of(const std::optional<Packet>& indication) {
 }
 
 TEST(DaemonProcess, ANodeRemovedUnderTheDaemonIsAnnounced) {
-  const std::string link = "/tmp/vant-daemon-node-" + std::to_string(getpid());
+  const vant::test::TempDir dir;
+  const std::string link = dir.path() + "/modem";
   Process emulator(bin("vantsim"), {"--link", link});
   for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i) std::this_thread::sleep_for(20ms);
   ASSERT_TRUE(std::filesystem::exists(link));

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/time_scale.h"
+
 namespace vant::daemon::testing {
 
 std::string bin(const std::string& name) {
@@ -45,7 +47,7 @@ Process::~Process() {
 }
 
 int Process::wait(std::chrono::milliseconds timeout) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
+  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
   while (std::chrono::steady_clock::now() < until) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -59,7 +61,7 @@ int Process::wait(std::chrono::milliseconds timeout) {
 
 std::optional<std::string> Process::read_to_end(std::chrono::milliseconds timeout) {
   std::string text;
-  const auto until = std::chrono::steady_clock::now() + timeout;
+  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
   while (true) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         until - std::chrono::steady_clock::now());

@@ -10,6 +10,7 @@
 #include "qmux/tlv.h"
 #include "qmux/wire.h"
 #include "sdk/core/channels.h"
+#include "tests/support/time_scale.h"
 
 namespace vant::daemon::testing {
 namespace {
@@ -91,7 +92,7 @@ void TestClient::send(std::span<const uint8_t> datagram) {
 
 std::optional<Packet> TestClient::receive_on(int fd, std::chrono::milliseconds timeout) {
   pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return std::nullopt;
+  if (poll(&p, 1, static_cast<int>(vant::test::scaled(timeout).count())) <= 0) return std::nullopt;
   uint8_t buffer[4096];
   const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
   if (n < 0) return std::nullopt;
@@ -139,7 +140,7 @@ std::optional<Packet> TestClient::connect_device() {
 
 bool wait_for_daemon(unsigned modem, std::chrono::milliseconds timeout) {
   const auto address = os_daemon_mutex_address(modem);
-  const auto until = std::chrono::steady_clock::now() + timeout;
+  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
   while (std::chrono::steady_clock::now() < until) {
     UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)

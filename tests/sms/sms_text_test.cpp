@@ -132,6 +132,13 @@ const FailureCase kFailureCases[] = {
     {"EightBitHexLengthMismatch", "0568656C6C", kSmsCoding8Bit, false, 40, vant::kSmsCorruptLength,
      40, "\n-PduEncoded2text:1348-\n"},
     {"NotHexadecimal", "0241GG", kSmsCoding8Bit, false, 40, vant::kSmsCorruptLength, 40, ""},
+    // Bytes of 0x80 and above are no digits whatever the signedness of char.
+    {"HighByteFirstInPair",
+     "0241\x80"
+     "1",
+     kSmsCoding8Bit, false, 40, vant::kSmsCorruptLength, 40, ""},
+    {"HighByteSecondInPair", "02411\xFF", kSmsCoding8Bit, false, 40, vant::kSmsCorruptLength, 40,
+     ""},
     {"Gsm7CapacityBelowUdl", "0CC8F71D14969741F977FD07", kSmsCodingGsm7, false, 10,
      vant::kBufferTooSmall, 12, ""},
     {"Gsm7NoRoomForTerminator", kHello, kSmsCodingGsm7, false, 10, vant::kInvalidArgument, 10, ""},

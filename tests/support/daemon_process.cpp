@@ -9,6 +9,7 @@
 
 #include "tests/support/abstract_socket.h"
 #include "tests/support/child_process.h"
+#include "tests/support/time_scale.h"
 
 namespace vant::test {
 
@@ -40,7 +41,7 @@ bool DaemonProcess::running() {
 }
 
 bool DaemonProcess::wait_for_presence(unsigned modem, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + scaled(timeout);
   const std::string name = presence_socket_name(modem);
   while (running()) {
     if (abstract_name_bound(name)) return true;

@@ -1,0 +1,41 @@
+# What a cross build takes from the build machine: header-only libraries are
+# the same for every target, but their installed CMake packages point at
+# /usr/include, which must not reach a cross compiler (the build machine's C
+# library headers live there). Each gets a package of its own that exposes
+# only its own headers, through a link in the build tree.
+set(VANT_CROSS_PACKAGES ${CMAKE_BINARY_DIR}/cross-packages)
+set(VANT_CROSS_INCLUDE ${CMAKE_BINARY_DIR}/cross-include)
+
+function(vant_cross_header_package package version header_dir)
+  file(MAKE_DIRECTORY ${VANT_CROSS_INCLUDE} ${VANT_CROSS_PACKAGES}/${package})
+  get_filename_component(name ${header_dir} NAME)
+  file(CREATE_LINK ${header_dir} ${VANT_CROSS_INCLUDE}/${name} SYMBOLIC)
+  string(CONCAT config
+    "if(NOT TARGET ${package}::${package})\n"
+    "  add_library(${package}::${package} INTERFACE IMPORTED)\n"
+    "  set_target_properties(${package}::${package} PROPERTIES\n"
+    "    INTERFACE_INCLUDE_DIRECTORIES \"${VANT_CROSS_INCLUDE}\")\n"
+    "endif()\n")
+  file(WRITE ${VANT_CROSS_PACKAGES}/${package}/${package}Config.cmake "${config}")
+  include(CMakePackageConfigHelpers)
+  write_basic_package_version_file(
+    ${VANT_CROSS_PACKAGES}/${package}/${package}ConfigVersion.cmake
+    VERSION ${version} COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+  set(${package}_DIR ${VANT_CROSS_PACKAGES}/${package} CACHE PATH "" FORCE)
+endfunction()
+
+# nlohmann-json (Debian's nlohmann-json3-dev): the emulator's scenarios.
+set(version_file /usr/share/cmake/nlohmann_json/nlohmann_jsonConfigVersion.cmake)
+if(EXISTS ${version_file} AND EXISTS /usr/include/nlohmann/json.hpp)
+  file(STRINGS ${version_file} version REGEX "set\\(PACKAGE_VERSION ")
+  string(REGEX MATCH "[0-9.]+" version "${version}")
+  vant_cross_header_package(nlohmann_json ${version} /usr/include/nlohmann)
+endif()
+
+# CLI11 (Debian's libcli11-dev): the JSON front end's command line.
+set(version_file /usr/share/cmake/CLI11/CLI11ConfigVersion.cmake)
+if(EXISTS ${version_file} AND EXISTS /usr/include/CLI/CLI.hpp)
+  file(STRINGS ${version_file} version REGEX "set\\(PACKAGE_VERSION ")
+  string(REGEX MATCH "[0-9.]+" version "${version}")
+  vant_cross_header_package(CLI11 ${version} /usr/include/CLI)
+endif()
