@@ -24,18 +24,19 @@ function(vant_cross_header_package package version header_dir)
   set(${package}_DIR ${VANT_CROSS_PACKAGES}/${package} CACHE PATH "" FORCE)
 endfunction()
 
-# nlohmann-json (Debian's nlohmann-json3-dev): the emulator's scenarios.
-set(version_file /usr/share/cmake/nlohmann_json/nlohmann_jsonConfigVersion.cmake)
-if(EXISTS ${version_file} AND EXISTS /usr/include/nlohmann/json.hpp)
+# Takes the version from Debian's own package of the library, when it and the
+# headers are installed.
+function(vant_cross_debian_header_package package header_dir)
+  set(version_file /usr/share/cmake/${package}/${package}ConfigVersion.cmake)
+  if(NOT EXISTS ${version_file} OR NOT EXISTS ${header_dir})
+    return()
+  endif()
   file(STRINGS ${version_file} version REGEX "set\\(PACKAGE_VERSION ")
   string(REGEX MATCH "[0-9.]+" version "${version}")
-  vant_cross_header_package(nlohmann_json ${version} /usr/include/nlohmann)
-endif()
+  vant_cross_header_package(${package} ${version} ${header_dir})
+endfunction()
 
+# nlohmann-json (Debian's nlohmann-json3-dev): the emulator's scenarios.
+vant_cross_debian_header_package(nlohmann_json /usr/include/nlohmann)
 # CLI11 (Debian's libcli11-dev): the JSON front end's command line.
-set(version_file /usr/share/cmake/CLI11/CLI11ConfigVersion.cmake)
-if(EXISTS ${version_file} AND EXISTS /usr/include/CLI/CLI.hpp)
-  file(STRINGS ${version_file} version REGEX "set\\(PACKAGE_VERSION ")
-  string(REGEX MATCH "[0-9.]+" version "${version}")
-  vant_cross_header_package(CLI11 ${version} /usr/include/CLI)
-endif()
+vant_cross_debian_header_package(CLI11 /usr/include/CLI)
