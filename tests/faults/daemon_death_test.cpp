@@ -77,8 +77,7 @@ TEST(ClientDeath, ANewClientRightAfterAKilledOneGetsOnlyItsOwnAnswers) {
   }
   ASSERT_TRUE(daemon.running()) << daemon.log();
   const Footprint after = footprint(daemon.pid());
-  report_figure("client killed: daemon RSS before", static_cast<double>(before.rss_kb), "kB");
-  report_figure("client killed: daemon RSS after", static_cast<double>(after.rss_kb), "kB");
+  report_footprints("client killed", before, after);
   EXPECT_EQ(before.fds, after.fds);
 }
 

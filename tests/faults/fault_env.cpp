@@ -129,6 +129,13 @@ void report_figure(const std::string& what, double value, const char* unit) {
   std::fflush(stdout);
 }
 
+void report_footprints(const std::string& what, const Footprint& before, const Footprint& after) {
+  report_figure(what + ": daemon RSS before", static_cast<double>(before.rss_kb), "kB");
+  report_figure(what + ": daemon RSS after", static_cast<double>(after.rss_kb), "kB");
+  report_figure(what + ": daemon fds before", before.fds, "");
+  report_figure(what + ": daemon fds after", after.fds, "");
+}
+
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }

@@ -72,6 +72,8 @@ Footprint footprint(pid_t pid);
 
 // One measured figure, printed where ctest's output keeps it.
 void report_figure(const std::string& what, double value, const char* unit);
+// The daemon's resident memory and descriptors before and after a case.
+void report_footprints(const std::string& what, const Footprint& before, const Footprint& after);
 double seconds_since(Clock::time_point start);
 
 }  // namespace vant::faults

@@ -83,10 +83,7 @@ TEST(Load, ThreeClientsOfTenThousandRequestsLoseAndCrossNothing) {
   }
   report_figure("3 x 10k: wall time", elapsed, "s");
   report_figure("3 x 10k: requests lost", lost, "");
-  report_figure("3 x 10k: daemon RSS before", static_cast<double>(before.rss_kb), "kB");
-  report_figure("3 x 10k: daemon RSS after", static_cast<double>(after.rss_kb), "kB");
-  report_figure("3 x 10k: daemon fds before", before.fds, "");
-  report_figure("3 x 10k: daemon fds after", after.fds, "");
+  report_footprints("3 x 10k", before, after);
   EXPECT_EQ(before.fds, after.fds);
 }
 

@@ -133,10 +133,7 @@ TEST(SocketTrust, JunkOnEverySocketLeavesClientsAndDaemonUndisturbed) {
   end_child(junk);
   ASSERT_TRUE(daemon.running()) << daemon.log();
   const Footprint after = footprint(daemon.pid());
-  report_figure("junk: daemon RSS before", static_cast<double>(before.rss_kb), "kB");
-  report_figure("junk: daemon RSS after", static_cast<double>(after.rss_kb), "kB");
-  report_figure("junk: daemon fds before", before.fds, "");
-  report_figure("junk: daemon fds after", after.fds, "");
+  report_footprints("junk", before, after);
   EXPECT_EQ(before.fds, after.fds);
 }
 
