@@ -50,11 +50,13 @@ int poll_timeout(std::optional<TimePoint> wakeup) {
 
 }  // namespace
 
-Daemon::Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source)
+Daemon::Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source,
+               std::optional<ChangeJournal> journal)
     : endpoints_(std::move(endpoints)),
       source_(std::move(source)),
       stop_event_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      device_service_(static_cast<uint32_t>(getpid())) {
+      device_service_(static_cast<uint32_t>(getpid())),
+      changes_(std::move(journal), static_cast<ChangePort&>(*this)) {
   bool watched = events_.valid() && events_.add(kStopSlot, stop_event_.get()) &&
                  events_.add(kPresenceSlot, endpoints_.presence().fd());
   for (size_t pair = 0; pair < kChannelPairs && watched; ++pair) {
@@ -78,6 +80,7 @@ int Daemon::run() {
     return 1;
   }
   VANT_LOG_NOTICE("serving clients; modem: %s", source_->describe().c_str());
+  changes_.start(Clock::now());
   try_open_link(Clock::now());
   while (true) {
     const TimePoint now = Clock::now();
@@ -134,6 +137,7 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
   if (session_) consider(session_->next_deadline());
   if (link_) consider(reassembler_.deadline());
   for (const auto& d : deferred_) consider(d.deadline);
+  if (!stopping_) consider(changes_.next_deadline());
   // Without a modem we look for it again; with one we check that its node
   // is still there.
   if (!stopping_) consider(next_link_attempt_);
@@ -149,6 +153,7 @@ void Daemon::on_timer(TimePoint now) {
   }
   if (session_) session_->on_timer(now);
   settle_deferred(false, now);
+  if (!stopping_) changes_.on_timer(now);
   if (stopping_ || now < next_link_attempt_) return;
   next_link_attempt_ = now + kRetryInterval;
   if (!link_) {
@@ -254,6 +259,7 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (service == qmux::kServiceCtl) return refuse(kFailServiceNotSupported);
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
+  if (service == kChangeServiceNumber) return on_change_request(pair, request, now);
   if (!session_ || presence_ == DevicePresence::absent) return refuse(kFailNoDevice);
   if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
@@ -297,6 +303,12 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
   deferred_.back().request.tlvs = deferred_.back().tlvs;
 }
 
+void Daemon::on_change_request(size_t pair, const QmiRequest& request, TimePoint now) {
+  ClientTicket ticket{pair, request};
+  ticket.request.tlvs = {};
+  changes_.handle(ticket, request.tlvs, presence_ == DevicePresence::present, key_, now);
+}
+
 void Daemon::reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
                    std::span<const uint8_t> tlvs) {
   if (tlvs.size() + 4 > kMaxClientMessage) {
@@ -338,6 +350,7 @@ void Daemon::client_gone(size_t pair) {
   device_service_.disconnect(pair);
   if (session_) session_->forget_pair(static_cast<uint8_t>(pair));
   std::erase_if(deferred_, [pair](const Deferred& d) { return d.pair == pair; });
+  changes_.client_gone(pair);
   pair_pids_[pair] = 0;
 }
 
@@ -468,6 +481,7 @@ void Daemon::link_lost(const std::string& why) {
   link_.reset();
   link_failed_ = 0;
   writer_.clear();
+  changes_.on_modem(false, key_, Clock::now());
   if (session) session->fail_all(kFailNoDevice);
   settle_deferred(true, Clock::now());
   if (was_present) announce_state(false);
@@ -483,6 +497,7 @@ void Daemon::modem_silent() {
   // A modem counts as present only once it answers: until then, clients are
   // told at once that there is none rather than wait for its identity.
   presence_ = DevicePresence::absent;
+  changes_.on_modem(false, key_, Clock::now());
   settle_deferred(true, Clock::now());
 }
 
@@ -504,6 +519,7 @@ void Daemon::become_present() {
                   identity.model.c_str(), identity.revision.c_str());
   announce_state(true);
   settle_deferred(false, Clock::now());
+  changes_.on_modem(true, key_, Clock::now());
 }
 
 void Daemon::announce_state(bool present) {
@@ -545,6 +561,7 @@ DeviceView Daemon::device_view() const {
 
 void Daemon::answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
                     std::span<const uint8_t> tlvs) {
+  if (origin.pair == kChangeOrigin) return changes_.on_answer(origin, result, tlvs, Clock::now());
   if (origin.pair == kDaemonOrigin) {
     if (presence_ == DevicePresence::identifying && result != kFailModemRestarted &&
         probe_.on_answer(origin, result, tlvs))
@@ -567,6 +584,22 @@ void Daemon::indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) 
   }
   send_to_client(pair, true,
                  build_indication(frame.service, instance, frame.message_id, frame.tlvs));
+}
+
+// ---- The change keeper's requests -----------------------------------------------
+
+void Daemon::send_to_modem(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
+                           TimePoint deadline) {
+  if (!session_ || presence_ != DevicePresence::present) {
+    const auto failure = failure_tlvs(kFailNoDevice);
+    return changes_.on_answer(origin, kFailNoDevice, failure, Clock::now());
+  }
+  session_->submit(origin, tlvs, deadline, Clock::now());
+}
+
+void Daemon::answer_client(const ClientTicket& ticket, uint32_t result,
+                           std::span<const uint8_t> tlvs) {
+  reply(ticket.pair, ticket.request, result, ticket.request.message_id, tlvs);
 }
 
 // ---- Ending -------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "daemon/am_datagram.h"
+#include "daemon/change_keeper.h"
 #include "daemon/client_endpoints.h"
 #include "daemon/device_service.h"
 #include "daemon/event_set.h"
@@ -25,7 +26,7 @@
 
 namespace vant::daemon {
 
-class Daemon final : private SessionEvents {
+class Daemon final : private SessionEvents, private ChangePort {
  public:
   // How long the daemon waits between looks for an absent modem, and for the
   // modem to confirm the release of its client ids at the end.
@@ -37,7 +38,9 @@ class Daemon final : private SessionEvents {
   // library has one, so only a runaway client meets this.
   static constexpr size_t kMaxOutstandingPerClient = 64;
 
-  Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source);
+  // Without a journal, changes are held in memory only (see ChangeKeeper).
+  Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source,
+         std::optional<ChangeJournal> journal = std::nullopt);
   ~Daemon() override;
 
   // Runs until a client, a signal or request_stop() ends it; then releases
@@ -88,6 +91,7 @@ class Daemon final : private SessionEvents {
   void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
   void on_sdk_request(size_t pair, uint8_t type);
   void on_device_request(size_t pair, const QmiRequest& request, TimePoint now);
+  void on_change_request(size_t pair, const QmiRequest& request, TimePoint now);
   void reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
              std::span<const uint8_t> tlvs);
   void send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram);
@@ -121,6 +125,12 @@ class Daemon final : private SessionEvents {
   void modem_silent() override;
   void modem_restarted() override;
 
+  // ChangePort.
+  void send_to_modem(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
+                     TimePoint deadline) override;
+  void answer_client(const ClientTicket& ticket, uint32_t result,
+                     std::span<const uint8_t> tlvs) override;
+
   ClientEndpoints endpoints_;
   std::unique_ptr<LinkSource> source_;
   UniqueFd stop_event_;
@@ -144,6 +154,7 @@ class Daemon final : private SessionEvents {
   std::string node_;
   DeviceService device_service_;
   std::vector<Deferred> deferred_;
+  ChangeKeeper changes_;
   // The process last heard on each pair: another one means the first is gone.
   std::array<pid_t, kChannelPairs> pair_pids_{};
   LogThrottle drop_log_{kDropLines};

@@ -21,6 +21,12 @@ std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options) {
   return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
 }
 
+std::optional<ChangeJournal> change_journal(const DaemonOptions& options) {
+  if (!options.state_dir.empty()) return ChangeJournal(options.state_dir, options.modem);
+  if (options.simulate) return std::nullopt;
+  return ChangeJournal(kDefaultStateDir, options.modem);
+}
+
 int fail(const char* program, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
   return 1;
@@ -64,7 +70,8 @@ int main(int argc, char** argv) {
   log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
 
   Daemon daemon(std::move(*endpoints),
-                simulation ? std::move(simulation) : make_link_source(options));
+                simulation ? std::move(simulation) : make_link_source(options),
+                change_journal(options));
   install_stop_signals(daemon);
   const int status = daemon.run();
   log_close();

@@ -45,6 +45,15 @@ bool set_sysfs_root(DaemonOptions& o, std::string_view value, std::string& error
   return true;
 }
 
+bool set_state_dir(DaemonOptions& o, std::string_view value, std::string& error) {
+  if (value.empty() || value.front() != '/') {
+    error = "--state-dir needs an absolute directory";
+    return false;
+  }
+  o.state_dir = value;
+  return true;
+}
+
 bool set_foreground(DaemonOptions& o, std::string_view, std::string&) {
   return o.foreground = true;
 }
@@ -71,6 +80,10 @@ constexpr std::array kOptions{
     OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
     OptionRow{"sysfs-root", 0, Argument::required, "DIR",
               "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
+    OptionRow{"state-dir", 0, Argument::required, "DIR",
+              "journal pending radio changes in DIR (default /var/lib/vant; memory\n"
+              "only with the built-in emulator, whose modem ends with the daemon)",
+              &set_state_dir},
     OptionRow{kHelpName, 'h', Argument::none, "", "print this text and exit", &set_nothing},
 };
 

@@ -20,6 +20,9 @@ struct DaemonOptions {
   bool foreground = false;
   bool verbose = false;
   std::string sysfs_root{kDefaultSysfsRoot};
+  // --state-dir: where pending changes are journaled; empty selects
+  // /var/lib/vant, or memory only for the built-in emulator.
+  std::string state_dir;
 };
 
 enum class ParseAction { run, help, error };

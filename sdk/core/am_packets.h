@@ -23,6 +23,7 @@ inline constexpr size_t kAmBufferSize = 2048;  // request, response and notifica
 
 inline constexpr uint8_t kSdkRequestTerminate = 4;
 inline constexpr uint8_t kDeviceService = 0xF7;  // the daemon's own device service
+inline constexpr uint8_t kChangeService = 0xF8;  // the daemon's confirmed changes
 
 // The library version string.
 inline constexpr const char* kLibraryVersion = "VANT04.00.24";

@@ -202,6 +202,17 @@ constexpr CodeText kSms[] = {
     {0xE105, "No more SMS error codes beyond this"},
 };
 
+// The daemon's confirmed changes.
+constexpr CodeText kChanges[] = {
+    {0xE201, "a change is already pending"},
+    {0xE202, "no change is pending"},
+    {0xE203, "the change is being reverted"},
+    {0xE204, "the change could not be journaled"},
+    {0xE205, "the previous state could not be restored yet"},
+    {0xE206, "another change is pending"},
+    {0xE207, "the change is still being applied"},
+};
+
 constexpr CodeText kFirmwareImage[] = {
     {0xE801, "Invalid directory path"},
     {0xE802, "Unable to open the directory"},
@@ -220,12 +231,13 @@ constexpr CodeText kFirmwareImage[] = {
     {0xE813, "No more IM error codes beyond this"},
 };
 
-constexpr std::array<CodeGroup, 6> kGroups{{
+constexpr std::array<CodeGroup, 7> kGroups{{
     {0, 37, kGeneral},
     {1001, 1098, kQmi},
     {0xF3E9, 0xF3ED, kCardToolkit},
     {0xE001, 0xE010, kConnectionManager},
     {0xE101, 0xE104, kSms},
+    {0xE201, 0xE207, kChanges},
     {0xE801, 0xE812, kFirmwareImage},
 }};
 
