@@ -155,6 +155,9 @@ void ChangeKeeper::revert_now(const ClientTicket& ticket, std::span<const uint8_
   if (!names_this_change(ticket, tlvs)) return;
   reverters_.push_back(ticket);
   if (!due_) make_due(now, "a client asked for it");
+  // Without a restore on its way (the modem is away, or a retry waits), the
+  // client learns at once that the daemon goes on trying.
+  if (in_flight_ == Step::none) answer_reverters(kChangeNotRestored);
 }
 
 void ChangeKeeper::pending(const ClientTicket& ticket) {

@@ -16,8 +16,27 @@ std::unique_ptr<CellLocationRecords> read_cells();
 
 int run_cells(const GlobalOptions& global, bool json);
 
+// A change the daemon undoes unless it is confirmed: after `revert_after`,
+// or, with a check command, unless the check passes after `settle`.
+struct HoldOptions {
+  std::chrono::milliseconds revert_after{0};  // 0: no hold
+  std::string check;
+  std::chrono::milliseconds settle{20000};
+};
+// The longest a check command may run, and the hold's margin beyond it.
+inline constexpr std::chrono::milliseconds kCheckLimit{60000};
+inline constexpr std::chrono::milliseconds kHoldMargin{30000};
+// The hold that covers the settle time and the check, with the margin.
+std::chrono::milliseconds default_hold(const HoldOptions& hold);
+
 enum class LockAction { kShow, kSet, kClear };
-int run_lock(const GlobalOptions& global, LockAction action, const LockRequest& request, bool json);
+int run_lock(const GlobalOptions& global, LockAction action, const LockRequest& request, bool json,
+             const HoldOptions& hold = {});
+
+// The daemon's pending change: shown, kept, or undone now.
+int run_pending(const GlobalOptions& global, bool json);
+int run_confirm(const GlobalOptions& global, bool json);
+int run_revert(const GlobalOptions& global, bool json);
 
 int run_operators(const GlobalOptions& global, bool json);
 int run_device(const GlobalOptions& global, bool json);
@@ -34,6 +53,7 @@ struct BestCellOptions {
   bool dry_run = false;
   double min_rsrp_dbm = -110;
   std::chrono::milliseconds settle{20000};
+  std::string check;
   bool json = false;
 };
 int run_best_cell(const GlobalOptions& global, const BestCellOptions& options);

@@ -23,8 +23,10 @@ void catch_interrupts() {
   action.sa_handler = remember_signal;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal (SIGHUP), a reader that went away (SIGPIPE) and SIGQUIT
+  // end a command that changes the modem no less than Ctrl-C does.
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+    sigaction(signal, &action, nullptr);
 }
 
 int interrupt_signal() {

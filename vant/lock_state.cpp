@@ -59,6 +59,17 @@ LockRequest restore_lock_request(const LockState& state) {
   return r;
 }
 
+std::string lock_label(const LockRequest& r) {
+  const LockState& v = r.values;
+  const auto n = [](uint32_t value) { return " " + std::to_string(value); };
+  if (r.send_lte_pci && v.lte_pci.status == kLocked)
+    return "lock lte-pci" + n(v.lte_pci.earfcn) + n(v.lte_pci.pci);
+  if (r.send_lte_earfcn && v.lte_earfcn.status == kLocked)
+    return "lock lte-earfcn" + n(v.lte_earfcn.earfcn0) + n(v.lte_earfcn.earfcn1);
+  if (r.send_wcdma && v.wcdma.status == kLocked) return "lock wcdma" + n(v.wcdma.uarfcn);
+  return "lock clear";
+}
+
 LockState read_lock() {
   LockState state;
   ChannelLock record{&state.wcdma, &state.lte_earfcn, &state.lte_pci};

@@ -29,6 +29,9 @@ LockRequest clear_lock_request();
 // All three kinds exactly as `state` has them.
 LockRequest restore_lock_request(const LockState& state);
 
+// What the request does, for people and the daemon's log: "lock lte-pci 2000 41".
+std::string lock_label(const LockRequest& request);
+
 // Throw a CommandFailure when the modem does not answer with success.
 LockState read_lock();
 void send_lock(LockRequest request);

@@ -50,12 +50,27 @@ struct Options {
   uint32_t numbers[2] = {0, 0};
   std::function<LockRequest()> lock_request = clear_lock_request;
   std::string interval = "5s", settle = "20s";
+  std::string revert_after, lock_settle = "20s";
+  HoldOptions hold;
   WatchOptions watch;
   BestCellOptions best_cell;
 };
 
 void add_json_flag(CLI::App* command, Options& o, const char* what) {
   command->add_flag("--json", o.json, std::string("print ") + what + " as JSON (docs/json.md)");
+}
+
+// --revert-after, --check and --settle of a lock change.
+void add_hold_options(CLI::App* command, Options& o) {
+  command
+      ->add_option("--revert-after", o.revert_after,
+                   "let the daemon undo the change after DURATION unless `vant confirm` keeps it")
+      ->check(kDuration);
+  command->add_option("--check", o.hold.check,
+                      "after the settle time run CMD (with /bin/sh); keep the change only if it "
+                      "exits 0, else undo it");
+  command->add_option("--settle", o.lock_settle, "time before the check (default 20s)")
+      ->check(kDuration);
 }
 
 void add_lock_commands(CLI::App& app, Options& o) {
@@ -65,9 +80,9 @@ void add_lock_commands(CLI::App& app, Options& o) {
   lock->add_subcommand("show", "show the lock the modem holds (the default)");
   auto* set = lock->add_subcommand("set", "lock, then read back what the modem holds");
   set->require_subcommand(1);
-  lock->add_subcommand("clear", "unlock all three kinds")->callback([&o] {
-    o.lock_action = LockAction::kClear;
-  });
+  auto* clear = lock->add_subcommand("clear", "unlock all three kinds");
+  clear->callback([&o] { o.lock_action = LockAction::kClear; });
+  add_hold_options(clear, o);
   auto* wcdma = set->add_subcommand("wcdma", "lock to one WCDMA channel");
   wcdma->add_option("UARFCN", o.numbers[0])->required()->check(CLI::Range(0u, kHighestUarfcn));
   wcdma->callback([&o] { o.lock_request = [&o] { return wcdma_lock_request(o.numbers[0]); }; });
@@ -82,7 +97,23 @@ void add_lock_commands(CLI::App& app, Options& o) {
   cell->add_option("PCI", o.numbers[1])->required()->check(CLI::Range(0u, kHighestPci));
   cell->callback(
       [&o] { o.lock_request = [&o] { return lte_pci_lock_request(o.numbers[0], o.numbers[1]); }; });
+  for (CLI::App* kind : {wcdma, pair, cell}) add_hold_options(kind, o);
   set->callback([&o] { o.lock_action = LockAction::kSet; });
+}
+
+void add_change_commands(CLI::App& app, Options& o) {
+  add_json_flag(app.add_subcommand("pending", "the change the daemon undoes unless confirmed"), o,
+                "the pending change");
+  add_json_flag(app.add_subcommand("confirm", "keep the pending change"), o, "what was kept");
+  add_json_flag(app.add_subcommand("revert", "undo the pending change now"), o, "what was undone");
+}
+
+// The check needs time inside the hold: the settle time, then up to a minute.
+std::string hold_problem(const HoldOptions& hold) {
+  if (hold.check.empty() || hold.revert_after.count() == 0) return "";
+  if (hold.revert_after < hold.settle + kHoldMargin + std::chrono::seconds(1))
+    return "--revert-after must exceed --settle by more than 30s to leave time for --check";
+  return "";
 }
 
 void add_watch_command(CLI::App& app, Options& o) {
@@ -106,13 +137,27 @@ void add_best_cell_command(CLI::App& app, Options& o) {
       ->check(CLI::Range(-140.0, -44.0));
   best->add_option("--settle", o.settle, "time to wait before checking the lock (default 20s)")
       ->check(kDuration);
+  best->add_option("--check", o.best_cell.check,
+                   "after the settle time run CMD (with /bin/sh) too; keep the lock only if it "
+                   "exits 0");
   add_json_flag(best, o, "the candidates and the outcome");
 }
 
 int run(CLI::App& app, Options& o) {
   const auto chosen = app.get_subcommands().front()->get_name();
   if (chosen == "cells") return run_cells(o.global, o.json);
-  if (chosen == "lock") return run_lock(o.global, o.lock_action, o.lock_request(), o.json);
+  if (chosen == "lock") {
+    if (!o.revert_after.empty()) o.hold.revert_after = duration_of(o.revert_after);
+    o.hold.settle = duration_of(o.lock_settle);
+    if (const std::string problem = hold_problem(o.hold); !problem.empty()) {
+      std::fprintf(stderr, "vant: %s\n", problem.c_str());
+      return kExitBadArguments;
+    }
+    return run_lock(o.global, o.lock_action, o.lock_request(), o.json, o.hold);
+  }
+  if (chosen == "pending") return run_pending(o.global, o.json);
+  if (chosen == "confirm") return run_confirm(o.global, o.json);
+  if (chosen == "revert") return run_revert(o.global, o.json);
   if (chosen == "operators") return run_operators(o.global, o.json);
   if (chosen == "device") return run_device(o.global, o.json);
   if (chosen == "watch") {
@@ -151,6 +196,7 @@ int main(int argc, char** argv) {
                 "the device");
   add_watch_command(app, o);
   add_best_cell_command(app, o);
+  add_change_commands(app, o);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
