@@ -25,7 +25,7 @@ struct HoldOptions {
 };
 // The longest a check command may run, and the hold's margin beyond it.
 inline constexpr std::chrono::milliseconds kCheckLimit{60000};
-inline constexpr std::chrono::milliseconds kHoldMargin{30000};
+inline constexpr std::chrono::milliseconds kHoldMargin{15000};
 // The hold that covers the settle time and the check, with the margin.
 std::chrono::milliseconds default_hold(const HoldOptions& hold);
 

@@ -112,7 +112,7 @@ void add_change_commands(CLI::App& app, Options& o) {
 std::string hold_problem(const HoldOptions& hold) {
   if (hold.check.empty() || hold.revert_after.count() == 0) return "";
   if (hold.revert_after < hold.settle + kHoldMargin + std::chrono::seconds(1))
-    return "--revert-after must exceed --settle by more than 30s to leave time for --check";
+    return "--revert-after must exceed --settle by more than 15s to leave time for --check";
   return "";
 }
 
