@@ -470,6 +470,9 @@ class Refusals(unittest.TestCase):
             ["watch", "--count", "0"], ["watch", "--prometheus", "/nonexistent/dir/vant.prom"],
             ["best-cell", "--min-rsrp=-30"], ["best-cell", "--settle", "-1s"],
             ["best-cell", "--min-rsrp", "strong"],
+            ["lock", "set", "lte-pci", "100", "1", "--revert-after", "5x"],
+            ["lock", "set", "lte-pci", "100", "1", "--revert-after", "20s", "--check", "true"],
+            ["lock", "--revert-after", "60s"], ["pending", "--bogus"], ["confirm", "1"],
         ]
         for arguments in cases:
             result = subprocess.run([VANT, "-s", "/nonexistent/vantsdk", *arguments],
@@ -481,7 +484,7 @@ class Refusals(unittest.TestCase):
 
     def test_help_on_every_subcommand(self):
         for command in (["cells"], ["lock"], ["lock", "set"], ["operators"], ["device"],
-                        ["watch"], ["best-cell"]):
+                        ["watch"], ["best-cell"], ["pending"], ["confirm"], ["revert"]):
             result = subprocess.run([VANT, *command, "--help"], capture_output=True, text=True)
             self.assertEqual(0, result.returncode, command)
             self.assertIn("Usage", result.stdout, command)
