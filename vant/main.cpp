@@ -178,8 +178,8 @@ int main(int argc, char** argv) {
   CLI::App app{"vant: the cellular modem for scripts and people.", "vant"};
   app.footer(
       "Exit status: 0 success; 1 modem or QMI error; 2 bad arguments; 3 daemon or modem "
-      "unreachable;\n4 best-cell kept no new lock; 5 a local file could not be written; 128+N "
-      "interrupted by signal N.");
+      "unreachable;\n4 no new lock kept (best-cell, or a failed --check); 5 a local file could "
+      "not be written;\n128+N interrupted by signal N.");
   app.fallthrough();
   app.require_subcommand(1);
   app.add_option("-d,--modem", o.global.modem, "modem index 0 to 11 (default 0)")

@@ -88,9 +88,11 @@ TEST(ManPages, EmulatorPageDescribesEveryOptionOfItsHelp) {
 // vant's options are spread over its commands: each command's help lists its own.
 TEST(ManPages, VantPageDescribesEveryOptionOfEveryCommand) {
   std::set<std::string> options;
-  for (const auto& command : {"", "cells", "lock", "operators", "device", "watch", "best-cell"}) {
+  for (const auto& command : {"", "cells", "lock", "lock set lte-pci", "operators", "device", "watch",
+                              "best-cell", "pending", "confirm", "revert"}) {
     std::vector<std::string> argv{std::string(VANT_BIN_DIR) + "/vant"};
-    if (*command != '\0') argv.emplace_back(command);
+    std::istringstream words(command);
+    for (std::string word; words >> word;) argv.push_back(word);
     argv.emplace_back("--help");
     const auto result = vant::test::run_process(argv);
     ASSERT_TRUE(result.exited_with(0)) << command << ": " << result.err;
