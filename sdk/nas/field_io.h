@@ -22,6 +22,12 @@ inline uint32_t read_field(QmiCursor* c, uint32_t* field) {
 inline uint32_t read_field(QmiCursor* c, uint64_t* field) {
   return get_u64(c, field);
 }
+inline uint32_t read_field(QmiCursor* c, int8_t* field) {
+  uint8_t raw = 0;
+  const uint32_t status = get_u8(c, &raw);
+  if (status == 0) *field = static_cast<int8_t>(raw);
+  return status;
+}
 inline uint32_t read_field(QmiCursor* c, int16_t* field) {
   uint16_t raw = 0;
   const uint32_t status = get_u16(c, &raw);
