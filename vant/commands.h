@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "vant/attach.h"
@@ -32,6 +33,18 @@ std::chrono::milliseconds default_hold(const HoldOptions& hold);
 enum class LockAction { kShow, kSet, kClear };
 int run_lock(const GlobalOptions& global, LockAction action, const LockRequest& request, bool json,
              const HoldOptions& hold = {});
+
+enum class BandsAction { kShow, kSet, kReset };
+struct BandsOptions {
+  BandsAction action = BandsAction::kShow;
+  std::string lte, nr, nr_sa, nr_nsa;  // band lists as given ("1,3,7-8")
+  HoldOptions hold;
+};
+int run_bands(const GlobalOptions& global, const BandsOptions& options, bool json);
+// Why a band list of the command line is refused, if it is.
+std::optional<std::string> band_list_problem(const std::string& text, bool nr);
+
+int run_signal(const GlobalOptions& global, bool json);
 
 // The daemon's pending change: shown, kept, or undone now.
 int run_pending(const GlobalOptions& global, bool json);

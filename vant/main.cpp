@@ -52,6 +52,7 @@ struct Options {
   std::string interval = "5s", settle = "20s";
   std::string revert_after, lock_settle = "20s";
   HoldOptions hold;
+  BandsOptions bands;
   WatchOptions watch;
   BestCellOptions best_cell;
 };
@@ -108,6 +109,40 @@ void add_change_commands(CLI::App& app, Options& o) {
   add_json_flag(app.add_subcommand("revert", "undo the pending change now"), o, "what was undone");
 }
 
+CLI::Validator band_list(bool nr) {
+  return CLI::Validator(
+      [nr](std::string& text) { return band_list_problem(text, nr).value_or(""); }, "LIST");
+}
+
+void add_bands_commands(CLI::App& app, Options& o) {
+  auto* bands = app.add_subcommand("bands", "the LTE and NR5G bands: supported, enabled, set");
+  add_json_flag(bands, o, "the bands");
+  bands->require_subcommand(0, 1);
+  bands->add_subcommand("show", "the supported and enabled bands of each kind (the default)");
+  auto* set = bands->add_subcommand("set", "enable these bands (others of the kind off)");
+  set->add_option("--lte", o.bands.lte, "LTE bands, such as 1,3,7-8")->check(band_list(false));
+  auto* nr =
+      set->add_option("--nr", o.bands.nr, "NR5G bands for both SA and NSA")->check(band_list(true));
+  set->add_option("--nr-sa", o.bands.nr_sa, "NR5G standalone bands")
+      ->check(band_list(true))
+      ->excludes(nr);
+  set->add_option("--nr-nsa", o.bands.nr_nsa, "NR5G non-standalone bands")
+      ->check(band_list(true))
+      ->excludes(nr);
+  set->callback([&o] {
+    o.bands.action = BandsAction::kSet;
+    if (o.bands.lte.empty() && o.bands.nr.empty() && o.bands.nr_sa.empty() &&
+        o.bands.nr_nsa.empty())
+      throw CLI::ValidationError("bands set", "give --lte, --nr, --nr-sa or --nr-nsa");
+  });
+  auto* reset = bands->add_subcommand("reset", "enable every supported band");
+  reset->callback([&o] { o.bands.action = BandsAction::kReset; });
+  for (CLI::App* change : {set, reset}) {
+    add_hold_options(change, o);
+    add_json_flag(change, o, "the bands the modem holds afterwards");
+  }
+}
+
 // The check needs time inside the hold: the settle time, then up to a minute.
 std::string hold_problem(const HoldOptions& hold) {
   if (hold.check.empty() || hold.revert_after.count() == 0) return "";
@@ -146,15 +181,20 @@ void add_best_cell_command(CLI::App& app, Options& o) {
 int run(CLI::App& app, Options& o) {
   const auto chosen = app.get_subcommands().front()->get_name();
   if (chosen == "cells") return run_cells(o.global, o.json);
-  if (chosen == "lock") {
+  if (chosen == "lock" || chosen == "bands") {
     if (!o.revert_after.empty()) o.hold.revert_after = duration_of(o.revert_after);
     o.hold.settle = duration_of(o.lock_settle);
     if (const std::string problem = hold_problem(o.hold); !problem.empty()) {
       std::fprintf(stderr, "vant: %s\n", problem.c_str());
       return kExitBadArguments;
     }
+    if (chosen == "bands") {
+      o.bands.hold = o.hold;
+      return run_bands(o.global, o.bands, o.json);
+    }
     return run_lock(o.global, o.lock_action, o.lock_request(), o.json, o.hold);
   }
+  if (chosen == "signal") return run_signal(o.global, o.json);
   if (chosen == "pending") return run_pending(o.global, o.json);
   if (chosen == "confirm") return run_confirm(o.global, o.json);
   if (chosen == "revert") return run_revert(o.global, o.json);
@@ -197,6 +237,9 @@ int main(int argc, char** argv) {
   add_watch_command(app, o);
   add_best_cell_command(app, o);
   add_change_commands(app, o);
+  add_bands_commands(app, o);
+  add_json_flag(app.add_subcommand("signal", "signal quality per technology, SINR included"), o,
+                "the signal");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
