@@ -38,9 +38,16 @@ class Exposition {
   explicit Exposition(unsigned modem) : modem_label_{"modem", std::to_string(modem)} {}
 
   void gauge(const char* name, const char* help, double value, std::vector<Label> extra = {}) {
+    header(name, help);
+    sample(name, value, std::move(extra));
+  }
+  // One metric with several samples: its help and type once.
+  void header(const char* name, const char* help) {
+    text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n";
+  }
+  void sample(const char* name, double value, std::vector<Label> extra) {
     extra.insert(extra.begin(), modem_label_);
-    text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n" + name +
-             labels_text(extra) + " " + number_text(value) + "\n";
+    text_ += name + labels_text(extra) + " " + number_text(value) + "\n";
   }
   const std::string& text() const { return text_; }
 
@@ -77,6 +84,25 @@ void signal_gauges(Exposition& e, const ServingSample& s) {
       e.gauge("vant_rx_level_dbm", "Receive level of the serving GSM cell, lower edge in dBm.",
               *dbm);
   }
+}
+
+void radio_gauges(Exposition& e, const RadioExtras& x) {
+  if (x.signal && x.signal->lteReported)
+    e.gauge("vant_sinr_db", "SINR of the serving LTE cell, in dB.", from_tenths(x.signal->lteSnr));
+  if (x.signal && x.signal->nrReported && x.signal->nrRsrp != kSignalNotConnected)
+    e.gauge("vant_nr5g_rsrp_dbm", "RSRP of the NR5G serving cell, in dBm.", x.signal->nrRsrp);
+  if (x.signal && x.signal->nrRsrqReported && x.signal->nrRsrq != kSignalNotConnected)
+    e.gauge("vant_nr5g_rsrq_db", "RSRQ of the NR5G serving cell, in dB.", x.signal->nrRsrq);
+  if (x.signal && x.signal->nrReported && x.signal->nrSnr != kSignalNotConnected)
+    e.gauge("vant_nr5g_sinr_db", "SINR of the NR5G serving cell, in dB.",
+            from_tenths(x.signal->nrSnr));
+  if (!x.bands || x.bands->count == 0) return;
+  e.header("vant_band_info", "A band and channel in use; the value is always 1.");
+  for (const Json& b : active_bands_json(*x.bands))
+    e.sample("vant_band_info", 1,
+             {{"technology", b["technology"].get<std::string>()},
+              {"band", b["band"].is_null() ? "" : std::to_string(b["band"].get<unsigned>())},
+              {"channel", std::to_string(b["channel"].get<uint32_t>())}});
 }
 
 bool write_all(int fd, const std::string& text) {
@@ -116,7 +142,7 @@ std::string escape_label_value(const std::string& value) {
 }
 
 std::string prometheus_text(const std::optional<ServingSample>& sample, unsigned modem,
-                            double unix_time) {
+                            double unix_time, const RadioExtras& extras) {
   Exposition e(modem);
   e.gauge("vant_up", "Whether the last poll of the modem succeeded.", sample ? 1 : 0);
   e.gauge("vant_last_poll_timestamp_seconds", "When the modem was last polled, in Unix time.",
@@ -125,6 +151,7 @@ std::string prometheus_text(const std::optional<ServingSample>& sample, unsigned
     e.gauge("vant_serving_cell_info", "The serving cell; the value is always 1.", 1,
             cell_labels(*sample));
     signal_gauges(e, *sample);
+    radio_gauges(e, extras);
   }
   return e.text();
 }

@@ -5,14 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "vant/radio_report.h"
 #include "vant/serving_sample.h"
 
 namespace vant::cli {
 
 // The metrics of one poll of modem `modem` at `unix_time`; an empty sample
-// means the poll failed (vant_up 0, no cell metrics).
+// means the poll failed (vant_up 0, no cell metrics). `extras` add the SINR,
+// the NR5G signal and the bands in use (vant_band_info) where the modem gave them.
 std::string prometheus_text(const std::optional<ServingSample>& sample, unsigned modem,
-                            double unix_time);
+                            double unix_time, const RadioExtras& extras = {});
 
 // A label value with backslash, double quote and line feed escaped.
 std::string escape_label_value(const std::string& value);

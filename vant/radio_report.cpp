@@ -52,6 +52,10 @@ std::optional<RfBandInfo> read_active_bands() {
   return read_optional(&VANTNASGetRfBandInfo, "reading the bands in use");
 }
 
+RadioExtras read_radio_extras() {
+  return {read_signal(), read_nr5g_cell(), read_active_bands()};
+}
+
 Json signal_json(const SignalInfo& s) {
   Json doc{{"gsm", nullptr}, {"wcdma", nullptr}, {"lte", nullptr}, {"nr5g", nullptr}};
   if (s.gsmReported) doc["gsm"] = {{"rssi_dbm", s.gsmRssi}};

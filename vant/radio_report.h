@@ -11,6 +11,14 @@
 
 namespace vant::cli {
 
+// What a watch poll reads beside the cell report; a part the modem refuses is empty.
+struct RadioExtras {
+  std::optional<SignalInfo> signal;
+  std::optional<Nr5gCellInfo> nr5g;
+  std::optional<RfBandInfo> bands;
+};
+RadioExtras read_radio_extras();
+
 // Nothing when the modem refuses the request; a daemon or link failure throws.
 std::optional<SignalInfo> read_signal();
 std::optional<Nr5gCellInfo> read_nr5g_cell();

@@ -20,15 +20,18 @@ constexpr unsigned kRowsPerHeader = 20;
 
 struct Poll {
   std::optional<ServingSample> sample;  // empty when the poll failed
+  RadioExtras extras;
   std::string error;
   int status = kExitOk;
 };
 
 Poll poll_modem() {
   try {
-    return {serving_sample(*read_cells()), "", kExitOk};
+    Poll poll{serving_sample(*read_cells()), {}, "", kExitOk};
+    poll.extras = read_radio_extras();
+    return poll;
   } catch (const CommandFailure& failure) {
-    return {std::nullopt, failure.what(), failure.status()};
+    return {std::nullopt, {}, failure.what(), failure.status()};
   }
 }
 
@@ -74,6 +77,10 @@ void print_json_line(const Poll& poll, std::time_t now) {
   Json line{{"time", utc_text(now)}, {"unix_time", static_cast<int64_t>(now)}};
   if (poll.sample) {
     line["serving"] = serving_sample_json(*poll.sample);
+    const RadioExtras& x = poll.extras;
+    line["signal"] = x.signal ? signal_json(*x.signal) : Json();
+    line["nr5g"] = x.nr5g ? nr5g_cell_json(*x.nr5g) : Json();
+    line["bands"] = x.bands ? active_bands_json(*x.bands) : Json();
   } else {
     line["serving"] = nullptr;
     line["error"] = poll.error;
@@ -102,9 +109,10 @@ int run_watch(const GlobalOptions& global, const WatchOptions& options) {
     }
     std::string error;
     if (!options.prometheus_file.empty() &&
-        !write_file_atomically(options.prometheus_file,
-                               prometheus_text(poll.sample, global.modem, static_cast<double>(now)),
-                               error))
+        !write_file_atomically(
+            options.prometheus_file,
+            prometheus_text(poll.sample, global.modem, static_cast<double>(now), poll.extras),
+            error))
       throw CommandFailure(kExitLocalFailure, "cannot write the metrics file " + error);
     if (interrupt_signal() != 0) break;
   }
