@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "sdk/nas/nas_messages.h"
+#include "vant/band_state.h"
 #include "vant/cell_report.h"
 #include "vant/duration.h"
 #include "vant/lock_state.h"
@@ -151,6 +152,44 @@ TEST(Prometheus, AFailedPollLeavesOnlyUpAndTheTime) {
             text.find("vant_last_poll_timestamp_seconds{modem=\"3\"} 1700000000\n"));
   EXPECT_EQ(std::string::npos, text.find("vant_serving_cell_info"));
   EXPECT_EQ("a\\\\b\\\"c\\nd", escape_label_value("a\\b\"c\nd"));
+}
+
+TEST(BandState, ListsParseIntoAscendingBandsOrAreRefused) {
+  const struct {
+    const char* text;
+    std::optional<BandList> bands;
+  } cases[] = {
+      {"3", BandList{3}},
+      {"20,1,3,3", BandList{1, 3, 20}},
+      {"7-8,1", BandList{1, 7, 8}},
+      {"256", BandList{256}},
+      {"", std::nullopt},
+      {"1,", std::nullopt},
+      {"0", std::nullopt},
+      {"257", std::nullopt},
+      {"8-7", std::nullopt},
+      {"1-", std::nullopt},
+      {"b3", std::nullopt},
+      {"65536", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.bands, parse_band_list(c.text, 256)) << c.text;
+}
+
+TEST(BandState, MasksHoldBandsAcrossWordsAndComparisonNeedsAReportedKind) {
+  const BandList nr{1, 64, 65, 78, 257, 512};
+  EXPECT_EQ(nr, bands_of(nr_mask_of(nr)));
+  const NrBandMask mask = nr_mask_of({65, 512});
+  EXPECT_EQ(1u, mask.words[1]);
+  EXPECT_EQ(uint64_t{1} << 63, mask.words[7]);
+  BandPreference held{};
+  held.nrSa = nr_mask_of({78});
+  BandSelection asked;
+  asked.nr_sa = BandList{78};
+  EXPECT_FALSE(bands_hold(held, asked)) << "a kind the modem did not report";
+  held.nrSaReported = 1;
+  EXPECT_TRUE(bands_hold(held, asked));
+  asked.lte = BandList{3};
+  EXPECT_FALSE(bands_hold(held, asked));
 }
 
 }  // namespace
