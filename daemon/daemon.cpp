@@ -81,13 +81,16 @@ int Daemon::run() {
   try_open_link(Clock::now());
   while (true) {
     const TimePoint now = Clock::now();
-    if (stopping_ && (!session_ || !session_->releasing() || now >= stop_deadline_)) break;
+    // Without a working wait the modem's confirmations cannot be read
+    // either: the releases went out, and the loop would only spin.
+    if (stopping_ && (failed_ || !session_ || !session_->releasing() || now >= stop_deadline_))
+      break;
     poll_once();
   }
   if (session_ && session_->releasing())
     VANT_LOG_WARNING("the modem did not confirm the release of every client id");
-  VANT_LOG_NOTICE("ended");
-  return 0;
+  VANT_LOG_NOTICE("%s", failed_ ? "ended after a failure" : "ended");
+  return failed_ ? 1 : 0;
 }
 
 // ---- The loop ---------------------------------------------------------------
@@ -98,6 +101,7 @@ void Daemon::poll_once() {
   const int n = events_.wait(ready, poll_timeout(next_wakeup()));
   if (n < 0) {
     VANT_LOG_ERROR("waiting for events failed: %m");
+    failed_ = true;
     begin_stop(Clock::now(), "waiting for events failed");
     return;
   }

@@ -40,8 +40,9 @@ class Daemon final : private SessionEvents {
   Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source);
   ~Daemon() override;
 
-  // Runs until a client, a signal or request_stop() ends it; then releases
-  // the modem's client ids. Returns the process's exit status.
+  // Runs until a client, a signal or request_stop() ends it, or until the
+  // loop itself fails; then releases the modem's client ids. Returns the
+  // process's exit status: 0 after a clean end, 1 after a failure.
   int run();
   // Safe from another thread and from a signal handler.
   void request_stop();
@@ -149,6 +150,7 @@ class Daemon final : private SessionEvents {
   LogThrottle drop_log_{kDropLines};
 
   bool stopping_ = false;
+  bool failed_ = false;  // the loop could not go on: the end is not a clean one
   TimePoint stop_deadline_{};
 };
 

@@ -411,6 +411,29 @@ TEST_F(DaemonTest, ARunawayClientIsCappedAtItsOutstandingRequests) {
   EXPECT_EQ(0xE004u, own->result) << "another client is not capped by the first one's requests";
 }
 
+// The loop's wait failing is an internal failure: the daemon ends, and not
+// with the status of a clean end.
+TEST_F(DaemonTest, AFailedEventWaitEndsTheDaemonWithAFailureStatus) {
+  start(false);
+  ASSERT_TRUE(wait_for_daemon(kModem));
+  // The daemon's epoll set is the process's only one; with another file in
+  // its place the next wait fails.
+  int set = -1;
+  for (int fd = 0; fd < 1024 && set < 0; ++fd) {
+    char target[64] = "";
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string_view(target, static_cast<size_t>(n)) == "anon_inode:[eventpoll]")
+      set = fd;
+  }
+  ASSERT_GE(set, 0);
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(set, dup3(null, set, O_CLOEXEC));
+  close(null);
+  ASSERT_TRUE(ended()) << "the daemon goes on without its event set";
+  EXPECT_EQ(1, status_.load());
+}
+
 TEST_F(DaemonTest, TerminateReleasesEveryClientIdAndEnds) {
   start();
   TestClient client(kModem, 0);
