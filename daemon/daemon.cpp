@@ -293,6 +293,12 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
   const DeviceReply r =
       device_service_.handle(pair, request.message_id, request.tlvs, device_view());
   if (!r.defer) return reply(pair, request, r.result, request.message_id, r.tlvs);
+  // The modem queue's cap holds here too: a runaway client must not make
+  // the daemon hold its every datagram while the modem is identified.
+  const auto waiting = std::count_if(deferred_.begin(), deferred_.end(),
+                                     [pair](const Deferred& d) { return d.pair == pair; });
+  if (static_cast<size_t>(waiting) >= kMaxOutstandingPerClient)
+    return reply(pair, request, kFailTooMany, request.message_id, failure_tlvs(kFailTooMany));
   Deferred d{pair,
              request,
              {request.tlvs.begin(), request.tlvs.end()},

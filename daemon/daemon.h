@@ -33,7 +33,8 @@ class Daemon final : private SessionEvents {
   static constexpr std::chrono::milliseconds kReleaseWait{1000};
   // A request whose time-out field is 0 (no limit) still ends after this.
   static constexpr std::chrono::milliseconds kNoLimitCap{600000};
-  // Requests one client may have waiting for the modem at once; a client
+  // Requests one client may have waiting for the modem at once, and
+  // device-service requests waiting for its identification; a client
   // library has one, so only a runaway client meets this.
   static constexpr size_t kMaxOutstandingPerClient = 64;
 
