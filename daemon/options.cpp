@@ -224,7 +224,8 @@ constexpr std::string_view kBehaviour =
     "It ends on SIGTERM or SIGINT, or when a client asks it to; it then releases its\n"
     "QMI client ids.\n"
     "\n"
-    "Exit status: 0 after a clean end, 1 when it could not start, 2 for a bad command line.\n";
+    "Exit status: 0 after a clean end, 1 when it could not start or could not go on,\n"
+    "2 for a bad command line.\n";
 
 }  // namespace
 
