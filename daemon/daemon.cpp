@@ -84,13 +84,16 @@ int Daemon::run() {
   try_open_link(Clock::now());
   while (true) {
     const TimePoint now = Clock::now();
-    if (stopping_ && (!session_ || !session_->releasing() || now >= stop_deadline_)) break;
+    // Without a working wait the modem's confirmations cannot be read
+    // either: the releases went out, and the loop would only spin.
+    if (stopping_ && (failed_ || !session_ || !session_->releasing() || now >= stop_deadline_))
+      break;
     poll_once();
   }
   if (session_ && session_->releasing())
     VANT_LOG_WARNING("the modem did not confirm the release of every client id");
-  VANT_LOG_NOTICE("ended");
-  return 0;
+  VANT_LOG_NOTICE("%s", failed_ ? "ended after a failure" : "ended");
+  return failed_ ? 1 : 0;
 }
 
 // ---- The loop ---------------------------------------------------------------
@@ -101,6 +104,7 @@ void Daemon::poll_once() {
   const int n = events_.wait(ready, poll_timeout(next_wakeup()));
   if (n < 0) {
     VANT_LOG_ERROR("waiting for events failed: %m");
+    failed_ = true;
     begin_stop(Clock::now(), "waiting for events failed");
     return;
   }
@@ -295,6 +299,12 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
   const DeviceReply r =
       device_service_.handle(pair, request.message_id, request.tlvs, device_view());
   if (!r.defer) return reply(pair, request, r.result, request.message_id, r.tlvs);
+  // The modem queue's cap holds here too: a runaway client must not make
+  // the daemon hold its every datagram while the modem is identified.
+  const auto waiting = std::count_if(deferred_.begin(), deferred_.end(),
+                                     [pair](const Deferred& d) { return d.pair == pair; });
+  if (static_cast<size_t>(waiting) >= kMaxOutstandingPerClient)
+    return reply(pair, request, kFailTooMany, request.message_id, failure_tlvs(kFailTooMany));
   Deferred d{pair,
              request,
              {request.tlvs.begin(), request.tlvs.end()},

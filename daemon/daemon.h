@@ -34,7 +34,8 @@ class Daemon final : private SessionEvents, private ChangePort {
   static constexpr std::chrono::milliseconds kReleaseWait{1000};
   // A request whose time-out field is 0 (no limit) still ends after this.
   static constexpr std::chrono::milliseconds kNoLimitCap{600000};
-  // Requests one client may have waiting for the modem at once; a client
+  // Requests one client may have waiting for the modem at once, and
+  // device-service requests waiting for its identification; a client
   // library has one, so only a runaway client meets this.
   static constexpr size_t kMaxOutstandingPerClient = 64;
 
@@ -43,8 +44,9 @@ class Daemon final : private SessionEvents, private ChangePort {
          std::optional<ChangeJournal> journal = std::nullopt);
   ~Daemon() override;
 
-  // Runs until a client, a signal or request_stop() ends it; then releases
-  // the modem's client ids. Returns the process's exit status.
+  // Runs until a client, a signal or request_stop() ends it, or until the
+  // loop itself fails; then releases the modem's client ids. Returns the
+  // process's exit status: 0 after a clean end, 1 after a failure.
   int run();
   // Safe from another thread and from a signal handler.
   void request_stop();
@@ -160,6 +162,7 @@ class Daemon final : private SessionEvents, private ChangePort {
   LogThrottle drop_log_{kDropLines};
 
   bool stopping_ = false;
+  bool failed_ = false;  // the loop could not go on: the end is not a clean one
   TimePoint stop_deadline_{};
 };
 

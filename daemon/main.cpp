@@ -11,6 +11,7 @@
 #include "daemon/options.h"
 #include "daemon/simulation.h"
 #include "daemon/sysfs_source.h"
+#include "daemon/take_over.h"
 
 namespace {
 
@@ -53,9 +54,17 @@ int main(int argc, char** argv) {
   std::string error;
   std::optional<ClientEndpoints> endpoints;
   switch (ClientEndpoints::open(options.modem, endpoints, error)) {
-    case EndpointsStatus::already_running:
-      return fail(program,
-                  "a daemon for modem " + std::to_string(options.modem) + " is already running");
+    case EndpointsStatus::already_running: {
+      const std::string running =
+          "a daemon for modem " + std::to_string(options.modem) + " is already running";
+      if (!options.take_over) return fail(program, running);
+      pid_t ended = 0;
+      if (!take_over(options.modem, endpoints, ended, error))
+        return fail(program, running + " and is not taken over: " + error);
+      std::fprintf(stderr, "%s: took over modem %u from the daemon of process %d\n", program,
+                   options.modem, static_cast<int>(ended));
+      break;
+    }
     case EndpointsStatus::failed:
       return fail(program, error);
     case EndpointsStatus::open:

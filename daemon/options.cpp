@@ -57,6 +57,9 @@ bool set_state_dir(DaemonOptions& o, std::string_view value, std::string& error)
 bool set_foreground(DaemonOptions& o, std::string_view, std::string&) {
   return o.foreground = true;
 }
+bool set_take_over(DaemonOptions& o, std::string_view, std::string&) {
+  return o.take_over = true;
+}
 bool set_verbose(DaemonOptions& o, std::string_view, std::string&) {
   return o.verbose = true;
 }
@@ -77,6 +80,10 @@ constexpr std::array kOptions{
               &set_simulate},
     OptionRow{"foreground", 'f', Argument::none, "",
               "stay attached to the terminal and log to standard error", &set_foreground},
+    OptionRow{"take-over", 0, Argument::none, "",
+              "when a daemon of root or of our user runs for the modem index, ask it\n"
+              "to end and serve in its place (how a supervisor starts it)",
+              &set_take_over},
     OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
     OptionRow{"sysfs-root", 0, Argument::required, "DIR",
               "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
@@ -233,11 +240,13 @@ constexpr std::string_view kBehaviour =
     "\n"
     "Unless --foreground is given, the daemon detaches: it starts a new session, works\n"
     "in /, puts standard input and output on /dev/null and logs to syslog (facility\n"
-    "user). A second daemon for the same modem index refuses to start (exit status 1).\n"
+    "user). A second daemon for the same modem index refuses to start (exit status 1),\n"
+    "unless --take-over is given and the first one ends when asked.\n"
     "It ends on SIGTERM or SIGINT, or when a client asks it to; it then releases its\n"
     "QMI client ids.\n"
     "\n"
-    "Exit status: 0 after a clean end, 1 when it could not start, 2 for a bad command line.\n";
+    "Exit status: 0 after a clean end, 1 when it could not start or could not go on,\n"
+    "2 for a bad command line.\n";
 
 }  // namespace
 

@@ -18,6 +18,7 @@ struct DaemonOptions {
   bool simulate = false;
   std::string scenario;  // --simulate=SCENARIO; empty selects the emulator's default
   bool foreground = false;
+  bool take_over = false;  // --take-over: end a daemon of root or ours that runs for the index
   bool verbose = false;
   std::string sysfs_root{kDefaultSysfsRoot};
   // --state-dir: where pending changes are journaled; empty selects

@@ -40,8 +40,10 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The dynamic linker's cache is refreshed by dpkg's ldconfig trigger; the
-# maintainer scripts tell a running systemd about the unit.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/triggers
+# maintainer scripts tell a running systemd about the unit, stop its
+# instances before a removal and restart them after an upgrade.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_SOURCE_DIR}/debian/triggers ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm
     ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
     "cellular modem control for embedded Linux routers over QMI

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   }
   const CommandOptions options = read_command_options();
 
-  const uint32_t result = StartSDK(static_cast<uint8_t>(options.modem));
+  const uint32_t result = StartSDK(modem_index(options.modem));
   if (result != 0) {
     free_daemon_path();
     std::fprintf(stderr, "Failed to start SDK : Exiting App\nFailure Code : %u\n", result);

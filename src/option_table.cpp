@@ -1,5 +1,9 @@
 #include "src/option_table.h"
 
+#include <cstdlib>
+
+#include "vantsdk/device.h"
+
 OptionEntry OptionTable[kOptionTableSize] = {
     {kOptionString,
      {kSdkPathOption, required_argument, nullptr, 's'},
@@ -32,11 +36,17 @@ OptionEntry OptionTable[kOptionTableSize] = {
 
 CommandOptions read_command_options() {
   CommandOptions options{};
-  options.modem = opts_get_number(kModemOption);
+  // Decimal like opts_get_number, but 64 bits wide so that 4294967296 does
+  // not wrap to 0; a value past that range saturates and is refused as well.
+  options.modem = std::strtoll(opts_get_string(kModemOption), nullptr, 10);
   options.setChanLock = opts_get_string(kSetChanLockOption);
   options.getChanLock = opts_get_number(kGetChanLockOption) != 0;
   options.chanReset = opts_get_number(kChanResetOption) != 0;
   options.scan = opts_get_number(kScanOption) != 0;
   options.cops = opts_get_number(kCopsOption) != 0;
   return options;
+}
+
+uint8_t modem_index(int64_t modem) {
+  return modem >= 0 && modem < kMaxModems ? static_cast<uint8_t>(modem) : kMaxModems;
 }

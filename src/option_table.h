@@ -20,7 +20,7 @@ extern OptionEntry OptionTable[kOptionTableSize];
 
 // The command options of one run, read after the table was parsed.
 struct CommandOptions {
-  int32_t modem;
+  int64_t modem;      // the whole decimal value, not cut to 32 bits
   char* setChanLock;  // the option's value buffer; empty when not given
   bool getChanLock;
   bool chanReset;
@@ -29,3 +29,8 @@ struct CommandOptions {
 };
 
 CommandOptions read_command_options();
+
+// The index handed to the library: the value itself when it names a modem
+// (0 to 11), otherwise 12, which the library refuses with its own message.
+// Cutting the value to 8 bits instead would make 256 act on modem 0.
+uint8_t modem_index(int64_t modem);

@@ -6,6 +6,7 @@
 
 #include "src/daemon_path.h"
 #include "vantsdk/device.h"
+#include "vantsdk/result_codes.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ namespace {
 DeviceInfo device_info{};
 
 // The reason of the last start-up failure, in words.
-char failure_reason[96] = "";
+char failure_reason[160] = "";
 
 constexpr uint32_t kStartFailed = 2;
 constexpr uint32_t kNoModem = 6;
@@ -22,31 +23,49 @@ constexpr uint32_t kUserNotServed = 0xE003;
 constexpr uint32_t kDaemonSilent = 0xE004;
 constexpr uint32_t kChannelsTaken = 0xE005;
 
-uint32_t failed(uint32_t returned, uint32_t cause) {
-  const char* text = nullptr;
+// The steps of a start-up, each named in the reason of a code that has no
+// sentence of its own.
+enum class Step { path, daemon, search, connect };
+
+const char* step_text(Step step) {
+  switch (step) {
+    case Step::path:
+      return "the SDK daemon path was not taken";
+    case Step::daemon:
+      return "the SDK daemon could not be started";
+    case Step::search:
+      return "the modem search failed";
+    case Step::connect:
+      return "the connection to the modem failed";
+  }
+  return "the start-up failed";
+}
+
+// Codes that tell the whole story whichever step returned them.
+const char* own_sentence(Step step, uint32_t cause) {
   switch (cause) {
     case kStartFailed:
-      text = "the SDK daemon could not be started";
-      break;
+      return step == Step::daemon ? step_text(step) : nullptr;
     case kNoModem:
-      text = "the SDK daemon sees no modem";
-      break;
+      return "the SDK daemon sees no modem";
     case kUserNotServed:
-      text = "the SDK daemon does not serve this user";
-      break;
+      return "the SDK daemon does not serve this user";
     case kDaemonSilent:
-      text = "the SDK daemon did not answer";
-      break;
+      return "the SDK daemon did not answer";
     case kChannelsTaken:
-      text = "every client channel of the SDK daemon is taken";
-      break;
+      return "every client channel of the SDK daemon is taken";
     default:
-      break;
+      return nullptr;
   }
-  if (text != nullptr) {
-    std::snprintf(failure_reason, sizeof failure_reason, "%s", text);
+}
+
+uint32_t failed(uint32_t returned, Step step, uint32_t cause) {
+  if (const char* sentence = own_sentence(step, cause); sentence != nullptr) {
+    std::snprintf(failure_reason, sizeof failure_reason, "%s", sentence);
+  } else if (const char* text = result_code_text(cause); text != nullptr) {
+    std::snprintf(failure_reason, sizeof failure_reason, "%s: %s", step_text(step), text);
   } else {
-    std::snprintf(failure_reason, sizeof failure_reason, "the failed step returned %u",
+    std::snprintf(failure_reason, sizeof failure_reason, "%s: unknown result %u", step_text(step),
                   static_cast<unsigned>(cause));
   }
   return returned;
@@ -70,12 +89,12 @@ uint32_t find_and_connect_device() {
     const uint32_t searched = EnumerateDevices(&count, &device_info);
     if (searched == 0) {
       const uint32_t connected = ConnectDevice(device_info.deviceNode, device_info.deviceKey);
-      return connected == 0 ? 0 : failed(connected, connected);
+      return connected == 0 ? 0 : failed(connected, Step::connect, connected);
     }
     std::fputs("\nUnable to find device..\n", stdout);
     // Show each failed search as it happens, also when stdout is a pipe.
     std::fflush(stdout);
-    if (attempt == kDeviceSearchAttempts) return failed(kNoDeviceFound, searched);
+    if (attempt == kDeviceSearchAttempts) return failed(kNoDeviceFound, Step::search, searched);
     sleep(1);
   }
 }
@@ -87,11 +106,11 @@ uint32_t StartSDK(uint8_t modem) {
   if (path_result != 0) {
     std::fprintf(stderr, "%s failed with resultCode %d\n", "StartSDK",
                  static_cast<int>(path_result));
-    return failed(path_result, path_result);
+    return failed(path_result, Step::path, path_result);
   }
   failure_reason[0] = '\0';
   const uint32_t start_result = start_daemon_with_retry(modem);
-  if (start_result != 0) return failed(start_result, start_result);
+  if (start_result != 0) return failed(start_result, Step::daemon, start_result);
   return find_and_connect_device();
 }
 

@@ -1,11 +1,13 @@
 #include "vant/prometheus.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "vant/units.h"
@@ -116,11 +118,14 @@ bool write_all(int fd, const std::string& text) {
   return true;
 }
 
-std::string temporary_path(const std::string& path) {
+// The mkstemp template of the temporary file: hidden, beside `path` (a
+// rename stays on one file system) and not ending in ".prom", so that the
+// textfile collector never reads a half-written file.
+std::string temporary_template(const std::string& path) {
   const size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return dir + "." + base + "." + std::to_string(getpid()) + ".tmp";
+  return dir + "." + base + ".XXXXXX";
 }
 
 }  // namespace
@@ -157,13 +162,18 @@ std::string prometheus_text(const std::optional<ServingSample>& sample, unsigned
 }
 
 bool write_file_atomically(const std::string& path, const std::string& text, std::string& error) {
-  const std::string temporary = temporary_path(path);
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // The directory may be writable by others (a sticky /tmp, a textfile
+  // folder shared with another user): the name is unpredictable and the file
+  // is created exclusively, so nothing planted there in advance, a symbolic
+  // link above all, is opened in its place.
+  std::string temporary = temporary_template(path);
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
     error = temporary + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = write_all(fd, text) && fsync(fd) == 0;
+  // mkostemp creates the file 0600; node_exporter runs as another user.
+  const bool written = fchmod(fd, 0644) == 0 && write_all(fd, text) && fsync(fd) == 0;
   const int saved = errno;
   const bool closed = close(fd) == 0;
   if (!written || !closed) {
@@ -171,6 +181,7 @@ bool write_file_atomically(const std::string& path, const std::string& text, std
     unlink(temporary.c_str());
     return false;
   }
+  // rename replaces `path` itself, also when it is a symbolic link.
   if (rename(temporary.c_str(), path.c_str()) != 0) {
     error = path + ": " + std::strerror(errno);
     unlink(temporary.c_str());

@@ -19,7 +19,8 @@ std::string prometheus_text(const std::optional<ServingSample>& sample, unsigned
 // A label value with backslash, double quote and line feed escaped.
 std::string escape_label_value(const std::string& value);
 
-// Writes `text` to a hidden temporary file beside `path` and renames it over
+// Writes `text` to a hidden temporary file beside `path` (created
+// exclusively under an unpredictable name, mode 0644) and renames it over
 // `path`, so that a reader sees the old file or the new one, never a part.
 // false with `error` set when that fails; the temporary file is removed.
 bool write_file_atomically(const std::string& path, const std::string& text, std::string& error);

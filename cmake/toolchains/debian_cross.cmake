@@ -16,5 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Test discovery and ctest run target programs under user-mode emulation. The
 # programs the tests start themselves (the daemon, the emulator) are run by the
-# kernel through binfmt_misc, which scripts/cross-setup registers.
+# kernel through binfmt_misc, which scripts/install-cross-deps registers.
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${VANT_QEMU_ARCH}-static -L ${VANT_CROSS_SYSROOT})

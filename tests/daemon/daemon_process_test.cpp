@@ -188,5 +188,54 @@ TEST(DaemonProcess, TheSimulatorNameRunsTheEmulatorInside) {
   EXPECT_EQ(0, daemon.wait());
 }
 
+// A supervisor's daemon (--take-over) ends the one an early client launched,
+// detached or not, and serves in its place.
+TEST(DaemonProcess, TakeOverEndsTheRunningDaemonAndServesInItsPlace) {
+  Process first(bin("vantsdk"), {"6", "--foreground", "--device", kNoDevice});
+  ASSERT_TRUE(wait_for_daemon(6));
+  TestClient client(6, 0);
+  ASSERT_EQ(static_cast<uint32_t>(first.pid()), daemon_pid(client));
+
+  Process second(bin("vantsdk"), {"--take-over", "6", "--foreground", "--device", kNoDevice});
+  EXPECT_EQ(0, first.wait()) << "the first daemon ends cleanly";
+  ASSERT_TRUE(wait_for_daemon(6));
+  EXPECT_EQ(static_cast<uint32_t>(second.pid()), daemon_pid(client));
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, second.wait());
+  const auto said = second.read_to_end(5s);
+  ASSERT_TRUE(said);
+  EXPECT_NE(std::string::npos, said->find("took over modem 6 from the daemon of process " +
+                                          std::to_string(first.pid())))
+      << *said;
+}
+
+// A daemon of another user is not ours to end: the take-over is refused as
+// a second daemon is, and the first one goes on.
+TEST(DaemonProcess, TakeOverLeavesTheDaemonOfAnotherUserAlone) {
+  constexpr const char* kSetpriv = "/usr/bin/setpriv";
+  const std::vector<std::string> as_nobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+  std::vector<std::string> probe = as_nobody;
+  probe.push_back("/bin/true");
+  if (access(kSetpriv, X_OK) != 0 || run_program(kSetpriv, probe).status != 0)
+    GTEST_SKIP() << "no process can run as uid 65534 here";
+  std::vector<std::string> arguments = as_nobody;
+  for (const char* a : {"vantsdk", "7", "--foreground", "--device", kNoDevice})
+    arguments.push_back(a == std::string("vantsdk") ? bin("vantsdk") : a);
+  Process first(kSetpriv, arguments);
+  ASSERT_TRUE(wait_for_daemon(7));
+
+  const auto second =
+      run_program(bin("vantsdk"), {"--take-over", "7", "--foreground", "--device", kNoDevice});
+  EXPECT_EQ(1, second.status);
+  EXPECT_NE(std::string::npos,
+            second.output.find("already running and is not taken over: it runs as uid 65534"))
+      << second.output;
+  EXPECT_EQ(-1, first.wait(300ms)) << "the other user's daemon still runs";
+  TestClient client(7, 0);
+  EXPECT_EQ(static_cast<uint32_t>(first.pid()), daemon_pid(client));
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, first.wait());
+}
+
 }  // namespace
 }  // namespace vant::daemon::testing

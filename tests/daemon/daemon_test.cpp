@@ -411,6 +411,55 @@ TEST_F(DaemonTest, ARunawayClientIsCappedAtItsOutstandingRequests) {
   EXPECT_EQ(0xE004u, own->result) << "another client is not capped by the first one's requests";
 }
 
+// Device-service requests that wait for the modem's identification count
+// against the same cap, per client.
+TEST_F(DaemonTest, ARunawayClientIsCappedAtItsRequestsWaitingForIdentification) {
+  source_->set_identity_silent(true);
+  start();
+  TestClient client(kModem, 0);
+  const int cap = static_cast<int>(Daemon::kMaxOutstandingPerClient);
+  for (int i = 0; i < cap + 5; ++i)
+    client.send(QmiRequestFields{.transaction = uint8_t(i),
+                                 .service = kDeviceService,
+                                 .message_id = 0x0000,
+                                 .timeout_ms = 60000});
+  for (int i = 0; i < 5; ++i) {
+    const auto refused = client.receive(1s);
+    ASSERT_TRUE(refused) << "refusal " << i << " comes at once, not after identification";
+    EXPECT_EQ(11u, refused->result);
+    EXPECT_EQ(11, qmi_error(*refused));
+    EXPECT_GE(refused->transaction, cap);
+  }
+  TestClient other(kModem, 1);
+  const auto own = other.request(
+      {.transaction = 1, .service = kDeviceService, .message_id = 0x0000, .timeout_ms = 60000});
+  ASSERT_TRUE(own);
+  EXPECT_EQ(0u, own->result) << "another client is not capped by the first one's requests";
+}
+
+// The loop's wait failing is an internal failure: the daemon ends, and not
+// with the status of a clean end.
+TEST_F(DaemonTest, AFailedEventWaitEndsTheDaemonWithAFailureStatus) {
+  start(false);
+  ASSERT_TRUE(wait_for_daemon(kModem));
+  // The daemon's epoll set is the process's only one; with another file in
+  // its place the next wait fails.
+  int set = -1;
+  for (int fd = 0; fd < 1024 && set < 0; ++fd) {
+    char target[64] = "";
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string_view(target, static_cast<size_t>(n)) == "anon_inode:[eventpoll]")
+      set = fd;
+  }
+  ASSERT_GE(set, 0);
+  const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(set, dup3(null, set, O_CLOEXEC));
+  close(null);
+  ASSERT_TRUE(ended()) << "the daemon goes on without its event set";
+  EXPECT_EQ(1, status_.load());
+}
+
 TEST_F(DaemonTest, TerminateReleasesEveryClientIdAndEnds) {
   start();
   TestClient client(kModem, 0);

@@ -24,7 +24,8 @@ std::span<const uint8_t> bytes_of(std::string_view text) {
 
 }  // namespace
 
-FakeModem::FakeModem(UniqueFd fd) : fd_(std::move(fd)) {
+FakeModem::FakeModem(UniqueFd fd, bool identity_silent)
+    : fd_(std::move(fd)), identity_silent_(identity_silent) {
   int pipe_fds[2];
   if (pipe(pipe_fds) == 0) {
     stop_read_.reset(pipe_fds[0]);
@@ -116,6 +117,7 @@ void FakeModem::handle(const qmux::Frame& frame) {
   received_.push_back(frame);
   changed_.notify_all();
   if (auto answer = control_answer(frame)) return write(*answer);
+  if (frame.service == kDms && identity_silent_) return;
   if (auto answer = identity_answer(frame)) return write(*answer);
   Handler handler = handler_;
   lock.unlock();
@@ -176,7 +178,7 @@ std::unique_ptr<ModemLink> FakeModemSource::open(std::string& why) {
     why = std::strerror(errno);
     return nullptr;
   }
-  modem_ = std::make_shared<FakeModem>(UniqueFd(ends[1]));
+  modem_ = std::make_shared<FakeModem>(UniqueFd(ends[1]), identity_silent_);
   ++opens_;
   opened_.notify_all();
   return std::make_unique<SocketpairLink>(UniqueFd(ends[0]), kFakeNode);
@@ -191,6 +193,11 @@ std::shared_ptr<FakeModem> FakeModemSource::modem(std::chrono::milliseconds time
   std::unique_lock lock(mutex_);
   opened_.wait_for(lock, timeout, [this] { return modem_ != nullptr; });
   return modem_;
+}
+
+void FakeModemSource::set_identity_silent(bool silent) {
+  std::lock_guard lock(mutex_);
+  identity_silent_ = silent;
 }
 
 size_t FakeModemSource::opens() const {

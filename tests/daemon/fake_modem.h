@@ -31,7 +31,10 @@ class FakeModem {
   // The answers to one request; none makes the modem stay silent.
   using Handler = std::function<std::vector<qmux::Frame>(const qmux::Frame& request)>;
 
-  explicit FakeModem(UniqueFd fd);
+  // identity_silent: device management requests, the identity queries among
+  // them, go unanswered, so the daemon identifies the modem only when they
+  // time out.
+  explicit FakeModem(UniqueFd fd, bool identity_silent = false);
   ~FakeModem();
 
   // Replaces the handler of requests other than control and identity ones.
@@ -69,6 +72,7 @@ class FakeModem {
   std::set<std::pair<uint8_t, uint8_t>> live_;
   std::map<uint8_t, uint8_t> next_client_id_;
   size_t allocations_ = 0;
+  bool identity_silent_;
   std::thread thread_;
 };
 
@@ -79,6 +83,8 @@ class FakeModemSource final : public LinkSource {
   std::string describe() const override { return "the fake modem"; }
 
   void set_present(bool present);
+  // Modems opened after this leave the identity queries unanswered.
+  void set_identity_silent(bool silent);
   // The modem of the latest open, once there is one.
   std::shared_ptr<FakeModem> modem(std::chrono::milliseconds timeout = std::chrono::seconds(5));
   size_t opens() const;
@@ -87,6 +93,7 @@ class FakeModemSource final : public LinkSource {
   mutable std::mutex mutex_;
   std::condition_variable opened_;
   bool present_ = true;
+  bool identity_silent_ = false;
   size_t opens_ = 0;
   std::shared_ptr<FakeModem> modem_;
 };

@@ -58,12 +58,19 @@ TEST(DaemonOptions, AcceptedForms) {
 
 TEST(DaemonOptions, RefusedForms) {
   const std::vector<std::vector<const char*>> cases = {
-      {"12"},        {"-1"},
-      {"1x"},        {""},
-      {"1", "2"},    {"--device"},
-      {"--device="}, {"--bogus"},
-      {"-q"},        {"--foreground=yes"},
-      {"-d"},        {"--device", "/dev/x", "--simulate"},
+      {"12"},
+      {"-1"},
+      {"1x"},
+      {""},
+      {"1", "2"},
+      {"--device"},
+      {"--device="},
+      {"--bogus"},
+      {"-q"},
+      {"--foreground=yes"},
+      {"-d"},
+      {"--device", "/dev/x", "--simulate"},
+      {"--take-over=yes"},
   };
   for (const auto& args : cases) {
     const auto r = parse(args);
@@ -85,8 +92,9 @@ TEST(DaemonOptions, HelpNamesEveryOption) {
   EXPECT_EQ(ParseAction::help, parse({"--help"}).action);
   EXPECT_EQ(ParseAction::help, parse({"3", "-h", "--bogus"}).action);
   const std::string text = daemon_usage("vantsdk");
-  for (const char* name : {"--device PATH", "--simulate[=SCENARIO]", "--foreground", "--verbose",
-                           "--sysfs-root DIR", "--help", "-d, ", "-s, ", "-f, ", "-v, ", "-h, "})
+  for (const char* name :
+       {"--device PATH", "--simulate[=SCENARIO]", "--foreground", "--verbose", "--take-over",
+        "--sysfs-root DIR", "--help", "-d, ", "-s, ", "-f, ", "-v, ", "-h, "})
     EXPECT_NE(std::string::npos, text.find(name)) << name;
 }
 

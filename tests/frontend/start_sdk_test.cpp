@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,51 @@ TEST_F(StartSdkTest, NoModemAfterThreeSearchesGivesMinusOne) {
                    "EnumerateDevices"}),
             fake_sdk().calls);
   EXPECT_EQ("", err_);
+}
+
+// Every failure has its reason in words: the codes that tell the whole story
+// have a sentence, every other one names the step and the code's text.
+TEST_F(StartSdkTest, EveryFailureHasAReasonInWords) {
+  struct Case {
+    const char* what;
+    std::deque<uint32_t> start;
+    std::deque<uint32_t> enumerate;
+    uint32_t connect;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"launch", {2}, {0}, 0, "the SDK daemon could not be started"},
+      {"launch, other code", {1}, {0}, 0, "the SDK daemon could not be started: General error"},
+      {"channels", {0xE005}, {0}, 0, "every client channel of the SDK daemon is taken"},
+      {"no modem", {0}, {6}, 0, "the SDK daemon sees no modem"},
+      {"silent connect", {0}, {0}, 0xE004, "the SDK daemon did not answer"},
+      {"bad answer", {0}, {17}, 0, "the modem search failed: Invalid QMI response received"},
+      {"no text", {0}, {36}, 0, "the modem search failed: unknown result 36"},
+      {"wrong key", {0}, {0}, 7, "the connection to the modem failed: Invalid WWAN device ID"},
+      {"modem gone", {0}, {0}, 6, "the SDK daemon sees no modem"},
+      {"QMI error",
+       {0},
+       {0},
+       1005,
+       "the connection to the modem failed: QMI client IDs have been exhausted"},
+  };
+  for (const Case& c : cases) {
+    fake_sdk() = FakeSdk{};
+    fake_sdk().start_results = c.start;
+    fake_sdk().enumerate_results = c.enumerate;
+    fake_sdk().connect_result = c.connect;
+    EXPECT_NE(0u, start(0)) << c.what;
+    EXPECT_EQ(c.reason, start_failure_reason()) << c.what;
+  }
+  fake_sdk() = FakeSdk{};
+  fake_sdk().set_path_result = 0xE001;
+  start(0);
+  EXPECT_STREQ("the SDK daemon path was not taken: API yet to be implemented",
+               start_failure_reason());
+  // A later success leaves no reason behind.
+  fake_sdk() = FakeSdk{};
+  EXPECT_EQ(0u, start(0));
+  EXPECT_STREQ("", start_failure_reason());
 }
 
 }  // namespace

@@ -64,6 +64,27 @@ TEST(VantctlOptions, RefusedCommandLineStartsNoDaemon) {
   EXPECT_FALSE(abstract_name_bound(presence_socket_name(0)));
 }
 
+// Only 0 to 11 name a modem. Every other value is refused by the library as
+// 12 is, before anything is started: none is cut to 8 or 32 bits (256 and
+// 4294967296 would otherwise act on modem 0, 267 on modem 11).
+TEST(VantctlOptions, ModemIndexOutsideZeroToElevenIsRefused) {
+  TempDir dir;
+  const std::string daemon = dir.write_file("vantsdk", marker_daemon_script(dir), 0755);
+  const std::string refused =
+      "Currently, the SDK only suppports up to 12 modem"
+      "Failed to start SDK : Exiting App\nFailure Code : 2\n"
+      "Failure Reason : the SDK daemon could not be started\n";
+  for (const char* modem : {"12", "44", "255", "256", "267", "300", "4294967296", "4294967307",
+                            "99999999999999999999", "-1", "-256", "-4294967296"}) {
+    const ProcessResult result = vantctl({"-s", daemon, "-d", modem});
+    EXPECT_EQ("", result.out) << modem;
+    EXPECT_EQ(refused, result.err) << modem;
+    EXPECT_TRUE(result.exited_with(1)) << modem << ": exit " << result.exit_code;
+  }
+  EXPECT_FALSE(dir.contains(kMarkerFile));
+  EXPECT_FALSE(abstract_name_bound(presence_socket_name(0)));
+}
+
 // The first refused option ends parsing, so a later over-long argument is
 // never looked at.
 TEST(VantctlOptions, OnlyTheFirstRefusedOptionIsReported) {

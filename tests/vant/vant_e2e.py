@@ -471,6 +471,7 @@ class Refusals(unittest.TestCase):
     def test_bad_arguments(self):
         cases = [
             [], ["frobnicate"], ["cells", "--bogus"], ["-d", "12", "cells"], ["-d", "x", "cells"],
+            ["-d", "256", "cells"], ["-d", "4294967296", "cells"], ["-d", "-4294967295", "cells"],
             ["-s", "", "cells"], ["lock", "set"], ["lock", "set", "wcdma"],
             ["lock", "set", "wcdma", "16384"], ["lock", "set", "lte-pci", "100", "504"],
             ["lock", "set", "lte-earfcn", "100"], ["lock", "set", "lte-pci", "1", "2", "3"],

@@ -1,13 +1,19 @@
 // vant's pure logic: PLMN and unit decoding, durations, ranking, which
-// technologies a report shows, lock comparison and the metrics text.
+// technologies a report shows, lock comparison, the metrics text and its file.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <bit>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <memory>
+#include <sstream>
+#include <vector>
 
 #include "sdk/nas/nas_messages.h"
+#include "tests/support/temp_dir.h"
 #include "vant/band_state.h"
 #include "vant/cell_report.h"
 #include "vant/duration.h"
@@ -190,6 +196,49 @@ TEST(BandState, MasksHoldBandsAcrossWordsAndComparisonNeedsAReportedKind) {
   EXPECT_TRUE(bands_hold(held, asked));
   asked.lte = BandList{3};
   EXPECT_FALSE(bands_hold(held, asked));
+}
+
+std::vector<std::string> entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (const dirent* e = readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+        names.push_back(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+std::string contents(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The file node_exporter reads is replaced whole, readable by others whatever
+// the umask, and a failed write leaves no temporary file behind.
+TEST(MetricsFile, IsReplacedWholeReadableAndLeavesNothingBehind) {
+  test::TempDir dir;
+  const std::string path = dir.path() + "/vant.prom";
+  const mode_t umask_before = umask(077);
+  std::string error;
+  const bool first = write_file_atomically(path, "first\n", error);
+  const bool second = write_file_atomically(path, "second\n", error);
+  umask(umask_before);
+  ASSERT_TRUE(first && second) << error;
+  EXPECT_EQ("second\n", contents(path));
+  struct stat st {};
+  ASSERT_EQ(0, stat(path.c_str(), &st));
+  EXPECT_EQ(0644u, st.st_mode & 07777u);
+  EXPECT_EQ(std::vector<std::string>{"vant.prom"}, entries(dir.path()));
+
+  // A directory in the way: the rename fails and its temporary file goes.
+  const std::string blocked = dir.path() + "/blocked";
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  EXPECT_FALSE(write_file_atomically(blocked, "x\n", error));
+  EXPECT_TRUE(error.starts_with(blocked + ": ")) << error;
+  EXPECT_EQ(2u, entries(dir.path()).size()) << "only vant.prom and blocked";
 }
 
 }  // namespace
