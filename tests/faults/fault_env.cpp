@@ -116,12 +116,28 @@ Footprint footprint(pid_t pid) {
     if (line.rfind("VmRSS:", 0) == 0) f.rss_kb = std::stol(line.substr(6));
   const std::string fd_dir = "/proc/" + std::to_string(pid) + "/fd";
   if (DIR* dir = opendir(fd_dir.c_str())) {
-    f.fds = 0;
-    while (const dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') ++f.fds;
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      char target[256];
+      const ssize_t n =
+          readlink((fd_dir + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+      f.descriptors[std::atoi(entry->d_name)] = n < 0 ? "?" : std::string(target, n);
+    }
     closedir(dir);
+    f.fds = static_cast<int>(f.descriptors.size());
   }
   return f;
+}
+
+std::string descriptors_changed(const Footprint& before, const Footprint& after) {
+  std::string text;
+  for (const auto& [fd, target] : before.descriptors)
+    if (!after.descriptors.contains(fd) || after.descriptors.at(fd) != target)
+      text += "closed " + std::to_string(fd) + " -> " + target + "\n";
+  for (const auto& [fd, target] : after.descriptors)
+    if (!before.descriptors.contains(fd) || before.descriptors.at(fd) != target)
+      text += "opened " + std::to_string(fd) + " -> " + target + "\n";
+  return text;
 }
 
 void report_figure(const std::string& what, double value, const char* unit) {
