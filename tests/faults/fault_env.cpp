@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/daemon/test_client.h"
 #include "tests/support/child_process.h"
 
 namespace vant::faults {
@@ -46,7 +47,8 @@ std::string scenario_argument(const std::string& name) {
 SimDaemon::SimDaemon(const std::string& scenario)
     : daemon_({bin_dir() + "/vantsdk", "--simulate=" + scenario_argument(scenario), "--foreground",
                "0"}) {
-  ready_ = daemon_.wait_for_presence(0);
+  // Its channel pairs too: they are bound after the presence socket.
+  ready_ = daemon_.wait_for_presence(0) && daemon::testing::wait_for_daemon(0);
 }
 
 void SimDaemon::kill_hard() {
