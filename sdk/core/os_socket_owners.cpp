@@ -111,8 +111,7 @@ bool bound_inodes(const sockaddr_un* names, size_t count, unsigned long long* in
     line[std::strcspn(line, "\n")] = '\0';
     unsigned long long inode = 0;
     int path_at = 0;
-    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %llu %n", &inode, &path_at) != 1 ||
-        path_at == 0)
+    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %llu %n", &inode, &path_at) != 1 || path_at == 0)
       continue;
     for (size_t i = 0; i < count; ++i)
       if (proc_shows_name(line + path_at, names[i])) inodes[i] = inode;
@@ -146,7 +145,7 @@ void match_descriptors(const char* pid, const unsigned long long* inodes, size_t
     unsigned long long inode = 0;
     if (std::sscanf(target, "socket:[%llu]", &inode) != 1) continue;
     for (size_t i = 0; i < count; ++i) {
-      struct stat info{};
+      struct stat info {};
       // The socket's owner, as the diagnostics give it: its inode's.
       if (inodes[i] == inode && owners[i] < 0 && stat(path, &info) == 0) owners[i] = info.st_uid;
     }

@@ -152,8 +152,7 @@ Footprint footprint(pid_t pid) {
     while (const dirent* entry = readdir(dir)) {
       if (entry->d_name[0] == '.') continue;
       char target[256];
-      const ssize_t n =
-          readlink((fd_dir + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+      const ssize_t n = readlink((fd_dir + "/" + entry->d_name).c_str(), target, sizeof target - 1);
       f.descriptors[std::atoi(entry->d_name)] = n < 0 ? "?" : std::string(target, n);
     }
     closedir(dir);
