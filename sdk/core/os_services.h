@@ -98,7 +98,11 @@ int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_
 
 // The user whose socket holds each of the abstract names (owners[i] for
 // names[i]; -1 when no socket holds it). 0 when the kernel could not tell.
+// Without the kernel's socket diagnostics it looks through /proc, which shows
+// the owner of another user's socket only to root.
 int os_abstract_name_owners(const sockaddr_un* names, size_t count, int64_t* owners);
+// That look through /proc alone (at most 16 names).
+int os_abstract_name_owners_from_proc(const sockaddr_un* names, size_t count, int64_t* owners);
 
 // ---- Threads and mutexes -----------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -61,6 +62,51 @@ TEST(OsAddresses, PeerBoundWithAShortAddressIsAnotherName) {
   os_ipc_close(&channel);
   close(short_peer);
   close(full_peer);
+}
+
+// The owners that /proc shows are those the kernel's diagnostics give: another
+// user's socket, our own, and none for a free name. Both are asked where both
+// exist.
+TEST(OsSocketOwners, ProcNamesTheUserHoldingANameAsTheDiagnosticsDo) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to see another user's descriptors";
+  int ready[2];
+  ASSERT_EQ(0, pipe(ready));
+  const pid_t holder = fork();
+  if (holder == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    const int sock = socket(AF_UNIX, SOCK_DGRAM, 0);
+    const sockaddr_un address = os_abstract_address("KEL0_API_QMRR1_SOCKET_0");
+    if (bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) _exit(3);
+    [[maybe_unused]] const ssize_t n = write(ready[1], "r", 1);
+    pause();
+    _exit(0);
+  }
+  close(ready[1]);
+  char signal = 0;
+  const bool held = read(ready[0], &signal, 1) == 1;
+  close(ready[0]);
+  if (!held) {
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    GTEST_SKIP() << "no process can run as uid 65534 here";
+  }
+  const int ours = bind_name("KEL0_API_QMRR2_SOCKET_2");
+  const sockaddr_un names[] = {os_abstract_address("KEL0_API_QMRR1_SOCKET_0"),
+                               os_abstract_address("KEL0_API_QMRR2_SOCKET_2"),
+                               os_abstract_address("KEL0_API_QMRR3_SOCKET_4")};
+  int64_t from_proc[3];
+  int64_t from_either[3];
+  const int proc_told = os_abstract_name_owners_from_proc(names, 3, from_proc);
+  const int either_told = os_abstract_name_owners(names, 3, from_either);
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(ours);
+  ASSERT_EQ(1, proc_told);
+  EXPECT_EQ(65534, from_proc[0]);
+  EXPECT_EQ(0, from_proc[1]);
+  EXPECT_EQ(-1, from_proc[2]);
+  ASSERT_EQ(1, either_told);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(from_proc[i], from_either[i]) << "name " << i;
 }
 
 TEST(OsIpc, TakenNameGivesZeroSilently) {

@@ -12,7 +12,9 @@
 #include "qmux/tlv.h"
 #include "tests/daemon/process.h"
 #include "tests/daemon/test_client.h"
+#include "tests/support/abstract_socket.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/time_scale.h"
 
 namespace vant::daemon::testing {
 namespace {
@@ -22,12 +24,12 @@ using namespace std::chrono_literals;
 constexpr const char* kNoDevice = "/nonexistent/cdc-wdm9";
 
 bool daemon_gone(unsigned modem, std::chrono::milliseconds timeout = 5s) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < until) {
-    if (!wait_for_daemon(modem, 0ms)) return true;
+  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
+  for (;;) {
+    if (!vant::test::abstract_name_bound(vant::test::presence_socket_name(modem))) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::sleep_for(20ms);
   }
-  return false;
 }
 
 uint32_t daemon_pid(TestClient& client) {

@@ -138,16 +138,29 @@ std::optional<Packet> TestClient::connect_device() {
                   .tlvs = tlvs.take()});
 }
 
-bool wait_for_daemon(unsigned modem, std::chrono::milliseconds timeout) {
-  const auto address = os_daemon_mutex_address(modem);
-  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
-  while (std::chrono::steady_clock::now() < until) {
+bool daemon_bound(unsigned modem) {
+  std::vector<sockaddr_un> names{os_daemon_mutex_address(modem)};
+  for (uint32_t pair = 0; pair < 3; ++pair) {
+    const uint32_t request_number = ci_nth_of_kind(pair, kKindRequestResponse);
+    for (const uint32_t number : {request_number, ci_peer_of(request_number)})
+      names.push_back(
+          os_channel_address(ChannelSide::kDaemon, modem, kChannelTable[number].name, number));
+  }
+  for (const sockaddr_un& address : names) {
     UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-      return true;
+    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+      return false;
+  }
+  return true;
+}
+
+bool wait_for_daemon(unsigned modem, std::chrono::milliseconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + vant::test::scaled(timeout);
+  for (;;) {
+    if (daemon_bound(modem)) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return false;
 }
 
 }  // namespace vant::daemon::testing

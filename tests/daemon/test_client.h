@@ -72,7 +72,11 @@ class TestClient {
   uint8_t next_transaction_ = 100;
 };
 
-// Waits until the daemon of the modem answers on its presence socket.
+// Whether the daemon of the modem has bound its presence socket and its side of
+// every channel pair. It binds the presence socket first: a client that
+// sends as soon as that one is there can find the pair not yet bound.
+bool daemon_bound(unsigned modem);
+// Waits until daemon_bound; looks at least once.
 bool wait_for_daemon(unsigned modem, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 }  // namespace vant::daemon::testing

@@ -78,7 +78,7 @@ TEST(ClientDeath, ANewClientRightAfterAKilledOneGetsOnlyItsOwnAnswers) {
   ASSERT_TRUE(daemon.running()) << daemon.log();
   const Footprint after = footprint(daemon.pid());
   report_footprints("client killed", before, after);
-  EXPECT_EQ(before.fds, after.fds);
+  EXPECT_EQ(before.fds, after.fds) << descriptors_changed(before, after);
 }
 
 }  // namespace

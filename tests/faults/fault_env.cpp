@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,10 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "tests/daemon/test_client.h"
 #include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace vant::faults {
 namespace {
@@ -23,6 +27,33 @@ constexpr const char* kSetpriv = "/usr/bin/setpriv";
 
 bool drop_to_nobody() {
   return setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+}
+
+// Whether uid 65534 can read the file, folders on the way included.
+bool nobody_can_read(const std::string& path) {
+  const pid_t child = fork();
+  if (child == 0) _exit(drop_to_nobody() && access(path.c_str(), R_OK) == 0 ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// vantctl as the unprivileged user starts. Natively setpriv hands the path to
+// the kernel with the capabilities it still holds, so a build in a folder
+// that user cannot enter (a clone under `mktemp -d`) runs all the same. Under
+// emulation qemu opens the program itself, already as that user, and fails
+// without a word: there it runs from a copy in a folder anyone can enter.
+std::string vantctl_for_nobody() {
+  const std::string built = bin_dir() + "/vantctl";
+  if (nobody_can_read(built)) return built;
+  static const test::TempDir folder;
+  const std::string copy = folder.path() + "/vantctl";
+  std::error_code failed;
+  std::filesystem::copy_file(built, copy, std::filesystem::copy_options::overwrite_existing,
+                             failed);
+  chmod(folder.path().c_str(), 0755);
+  chmod(copy.c_str(), 0755);
+  return copy;
 }
 
 }  // namespace
@@ -46,7 +77,8 @@ std::string scenario_argument(const std::string& name) {
 SimDaemon::SimDaemon(const std::string& scenario)
     : daemon_({bin_dir() + "/vantsdk", "--simulate=" + scenario_argument(scenario), "--foreground",
                "0"}) {
-  ready_ = daemon_.wait_for_presence(0);
+  // Its channel pairs too: they are bound after the presence socket.
+  ready_ = daemon_.wait_for_presence(0) && daemon::testing::wait_for_daemon(0);
 }
 
 void SimDaemon::kill_hard() {
@@ -60,7 +92,8 @@ ProcessResult vantctl(const std::vector<std::string>& arguments, milliseconds ti
 
 ProcessResult vantctl_as_nobody(const std::vector<std::string>& arguments, milliseconds timeout) {
   std::vector<std::string> argv{kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
-  const auto rest = vantctl_argv(arguments);
+  auto rest = vantctl_argv(arguments);
+  rest[0] = vantctl_for_nobody();
   argv.insert(argv.end(), rest.begin(), rest.end());
   return test::run_process(argv, timeout);
 }
@@ -116,12 +149,27 @@ Footprint footprint(pid_t pid) {
     if (line.rfind("VmRSS:", 0) == 0) f.rss_kb = std::stol(line.substr(6));
   const std::string fd_dir = "/proc/" + std::to_string(pid) + "/fd";
   if (DIR* dir = opendir(fd_dir.c_str())) {
-    f.fds = 0;
-    while (const dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') ++f.fds;
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      char target[256];
+      const ssize_t n = readlink((fd_dir + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+      f.descriptors[std::atoi(entry->d_name)] = n < 0 ? "?" : std::string(target, n);
+    }
     closedir(dir);
+    f.fds = static_cast<int>(f.descriptors.size());
   }
   return f;
+}
+
+std::string descriptors_changed(const Footprint& before, const Footprint& after) {
+  std::string text;
+  for (const auto& [fd, target] : before.descriptors)
+    if (!after.descriptors.contains(fd) || after.descriptors.at(fd) != target)
+      text += "closed " + std::to_string(fd) + " -> " + target + "\n";
+  for (const auto& [fd, target] : after.descriptors)
+    if (!before.descriptors.contains(fd) || before.descriptors.at(fd) != target)
+      text += "opened " + std::to_string(fd) + " -> " + target + "\n";
+  return text;
 }
 
 void report_figure(const std::string& what, double value, const char* unit) {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,12 @@ std::vector<std::string> daemon_and_client_names();
 struct Footprint {
   long rss_kb = -1;
   int fds = -1;
+  std::map<int, std::string> descriptors;  // number -> what /proc says it is
 };
 Footprint footprint(pid_t pid);
+// The descriptors one footprint has and the other lacks, one a line, for a
+// failure message.
+std::string descriptors_changed(const Footprint& before, const Footprint& after);
 
 // One measured figure, printed where ctest's output keeps it.
 void report_figure(const std::string& what, double value, const char* unit);

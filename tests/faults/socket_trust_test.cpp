@@ -134,7 +134,7 @@ TEST(SocketTrust, JunkOnEverySocketLeavesClientsAndDaemonUndisturbed) {
   ASSERT_TRUE(daemon.running()) << daemon.log();
   const Footprint after = footprint(daemon.pid());
   report_footprints("junk", before, after);
-  EXPECT_EQ(before.fds, after.fds);
+  EXPECT_EQ(before.fds, after.fds) << descriptors_changed(before, after);
 }
 
 }  // namespace
