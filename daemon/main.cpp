@@ -21,9 +21,13 @@ std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options) {
   return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
 }
 
-int fail(const char* program, const std::string& message) {
+// Exit statuses besides 0 (clean end) and 2 (bad command line).
+constexpr int kExitCannotStart = 1;
+constexpr int kExitNamesHeldByOtherUser = 3;
+
+int fail(const char* program, const std::string& message, int status = kExitCannotStart) {
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
-  return 1;
+  return status;
 }
 
 }  // namespace
@@ -50,6 +54,11 @@ int main(int argc, char** argv) {
     case EndpointsStatus::already_running:
       return fail(program,
                   "a daemon for modem " + std::to_string(options.modem) + " is already running");
+    case EndpointsStatus::held_by_other:
+      return fail(program,
+                  "the sockets of modem " + std::to_string(options.modem) +
+                      " are held by another user: " + error,
+                  kExitNamesHeldByOtherUser);
     case EndpointsStatus::failed:
       return fail(program, error);
     case EndpointsStatus::open:

@@ -96,6 +96,10 @@ int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length);
 // time-out. 1 for a datagram or a time-out, 0 for a failure.
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms);
 
+// Whether a socket of this user may stand for the daemon: root, or our own
+// (real or effective) user.
+bool os_user_trusted(int64_t uid);
+
 // The user whose socket holds each of the abstract names (owners[i] for
 // names[i]; -1 when no socket holds it). 0 when the kernel could not tell.
 int os_abstract_name_owners(const sockaddr_un* names, size_t count, int64_t* owners);
