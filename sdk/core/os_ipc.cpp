@@ -78,7 +78,18 @@ int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t
     os_report("IPC open (o) failed", errno);
     return give_up(channel);
   }
+  // A daemon that is not there yet is connected to on the first send.
+  os_ipc_connect(channel);
   return 1;
+}
+
+int os_ipc_connect(IpcChannel* channel) {
+  for (;;) {
+    if (connect(channel->socket, reinterpret_cast<const sockaddr*>(&channel->peer),
+                kAbstractAddressLength) == 0)
+      return 1;
+    if (errno != EINTR) return 0;
+  }
 }
 
 bool os_user_trusted(int64_t uid) {
@@ -95,10 +106,13 @@ int os_ipc_close(IpcChannel* channel) {
 int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length) {
   bool retried_missing_peer = false;
   for (;;) {
-    const ssize_t sent =
-        sendto(channel->socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&channel->peer), kAbstractAddressLength);
-    if (sent >= 0) return 1;
+    // Connected anew for every datagram: the daemon that holds the name now
+    // (one started after an earlier one ended) is the one that may answer.
+    // The datagram goes to the socket connected to, not to whatever holds
+    // the name a moment later.
+    if (os_ipc_connect(channel) &&
+        send(channel->socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0)
+      return 1;
     if (errno == EINTR) continue;
     if (errno == ECONNREFUSED) {
       // The daemon may not have bound its side yet: give it one chance.
@@ -178,8 +192,9 @@ int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_
       os_report("IPC read (r) failed", errno);
       return 0;
     }
-    // Anyone of the network namespace can send to our name; only the daemon
-    // can send from its own. Whatever else arrives is dropped unread.
+    // Anyone of the network namespace can send to our name (until we are
+    // connected); only the daemon can send from its own. Whatever else
+    // arrives is dropped unread.
     if (!from_peer(*channel, source, source_length)) continue;
     *length = static_cast<size_t>(received);
     return 1;

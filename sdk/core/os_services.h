@@ -83,12 +83,18 @@ struct IpcChannel {
 };
 
 // Binds the client side of the channel (retrying for about 500 ms while the
-// name is taken) and records the daemon's side as the peer. 0 when the name
-// stays taken (silently) or on any other failure (reported).
+// name is taken), records the daemon's side as the peer and connects to it
+// when a socket holds it. 0 when the name stays taken (silently) or on any
+// other failure (reported).
 int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t modem);
 int os_ipc_close(IpcChannel* channel);
-// Sends one datagram to the peer. A peer that is missing twice, 100 ms
-// apart, gives 0 silently.
+// Connects the channel to the socket that holds the peer's name now, so that
+// the kernel refuses datagrams of every other sender (a flood cannot fill
+// our queue) and a daemon started anew can reach us. 0, silently, when no
+// socket holds the name (the earlier connection, if any, stays).
+int os_ipc_connect(IpcChannel* channel);
+// Connects to the peer and sends one datagram to it. A peer that is missing
+// twice, 100 ms apart, gives 0 silently.
 int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length);
 // Waits up to timeout_ms (0 = without limit) for one datagram from the
 // channel's peer; datagrams from any other sender are dropped. On entry

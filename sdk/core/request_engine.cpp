@@ -138,10 +138,16 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
   const uint8_t t = g_transaction;
   const size_t size = build_request(buffer, *descriptor, t);
   ++g_transaction;
-  // A datagram that could not be sent shows as a time-out below.
-  os_ipc_send(&ci_request_channel(), buffer, size);
-  if (!qmi && static_cast<uint8_t>(descriptor->transaction.timeout) == kSdkRequestTerminate)
-    return vant::kSuccess;
+  // Indications are taken only from the daemon the request goes to: one
+  // started after the last request must be able to reach us.
+  IpcChannel& notifications = ci_notification_channel();
+  if (notifications.socket >= 0) os_ipc_connect(&notifications);
+  const bool terminate =
+      !qmi && static_cast<uint8_t>(descriptor->transaction.timeout) == kSdkRequestTerminate;
+  // A request that did not go out gets no answer: its time-out comes at once.
+  if (!os_ipc_send(&ci_request_channel(), buffer, size))
+    return terminate ? vant::kSuccess : vant::kSdkTimedOut;
+  if (terminate) return vant::kSuccess;
 
   uint8_t last = 0;
   for (;;) {
