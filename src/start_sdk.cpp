@@ -43,7 +43,11 @@ uint32_t failed(uint32_t returned, uint32_t cause) {
     default:
       break;
   }
-  if (text != nullptr) {
+  if (cause == kChannelsTaken && GetForeignDaemonUid() >= 0) {
+    std::snprintf(failure_reason, sizeof failure_reason,
+                  "the SDK daemon's sockets are held by another user (uid %lld)",
+                  static_cast<long long>(GetForeignDaemonUid()));
+  } else if (text != nullptr) {
     std::snprintf(failure_reason, sizeof failure_reason, "%s", text);
   } else {
     std::snprintf(failure_reason, sizeof failure_reason, "the failed step returned %u",
@@ -72,6 +76,8 @@ uint32_t find_and_connect_device() {
       const uint32_t connected = ConnectDevice(device_info.deviceNode, device_info.deviceKey);
       return connected == 0 ? 0 : failed(connected, connected);
     }
+    // Sockets of another user answered: searching again cannot help.
+    if (searched == kChannelsTaken) return failed(searched, searched);
     std::fputs("\nUnable to find device..\n", stdout);
     // Show each failed search as it happens, also when stdout is a pipe.
     std::fflush(stdout);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "sdk/core/channels.h"
+#include "sdk/core/daemon_control.h"
 #include "sdk/core/os_services.h"
 #include "vantsdk/result_codes.h"
 
@@ -155,8 +156,16 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
     // left behind the current one.
     std::memset(g_response_buffer, 0, sizeof g_response_buffer);
     size_t received = sizeof g_response_buffer;
-    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms) || received == 0)
-      return vant::kSdkTimedOut;
+    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms)) {
+      IpcChannel& channel = ci_request_channel();
+      if (channel.refusedSender < 0) return vant::kSdkTimedOut;
+      // The daemon's name is held by a user we do not trust: nothing it
+      // sends is an answer, and the caller learns so at once.
+      note_foreign_daemon(channel.refusedSender);
+      channel.refusedSender = -1;
+      return vant::kSocketInUse;
+    }
+    if (received == 0) return vant::kSdkTimedOut;
     const ClassifiedResponse c = am_classify_response(g_response_buffer, received, qmi, t, &last);
     if (c.verdict == ResponseVerdict::kInvalid) return vant::kInvalidQmiResponse;
     if (c.verdict == ResponseVerdict::kAnswer) {
