@@ -29,12 +29,16 @@ struct ChannelPair {
 // sockets, but not send from that name.
 bool sent_by_pair_client(const ChannelPair& pair, const ReceivedDatagram& received);
 
-enum class EndpointsStatus { open, already_running, failed };
+// held_by_other: a socket of a user who is neither root nor ours holds one
+// of the names (error says which and whose).
+enum class EndpointsStatus { open, already_running, held_by_other, failed };
 
 class ClientEndpoints {
  public:
-  // Binds the presence socket first: when another daemon holds it, nothing
-  // else is bound and already_running is reported.
+  // Binds the channel pairs first and the presence socket last, so that a
+  // client that sees the presence socket finds every channel bound. A name
+  // that is taken means another daemon (already_running) unless the kernel
+  // tells that another user holds it; nothing stays bound then.
   static EndpointsStatus open(unsigned modem, std::optional<ClientEndpoints>& out,
                               std::string& error);
 

@@ -28,9 +28,13 @@ std::optional<ChangeJournal> change_journal(const DaemonOptions& options) {
   return ChangeJournal(kDefaultStateDir, options.modem);
 }
 
-int fail(const char* program, const std::string& message) {
+// Exit statuses besides 0 (clean end) and 2 (bad command line).
+constexpr int kExitCannotStart = 1;
+constexpr int kExitNamesHeldByOtherUser = 3;
+
+int fail(const char* program, const std::string& message, int status = kExitCannotStart) {
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
-  return 1;
+  return status;
 }
 
 }  // namespace
@@ -65,6 +69,11 @@ int main(int argc, char** argv) {
                    options.modem, static_cast<int>(ended));
       break;
     }
+    case EndpointsStatus::held_by_other:
+      return fail(program,
+                  "the sockets of modem " + std::to_string(options.modem) +
+                      " are held by another user: " + error,
+                  kExitNamesHeldByOtherUser);
     case EndpointsStatus::failed:
       return fail(program, error);
     case EndpointsStatus::open:

@@ -60,7 +60,11 @@ const char* own_sentence(Step step, uint32_t cause) {
 }
 
 uint32_t failed(uint32_t returned, Step step, uint32_t cause) {
-  if (const char* sentence = own_sentence(step, cause); sentence != nullptr) {
+  if (cause == kChannelsTaken && GetForeignDaemonUid() >= 0) {
+    std::snprintf(failure_reason, sizeof failure_reason,
+                  "the SDK daemon's sockets are held by another user (uid %lld)",
+                  static_cast<long long>(GetForeignDaemonUid()));
+  } else if (const char* sentence = own_sentence(step, cause); sentence != nullptr) {
     std::snprintf(failure_reason, sizeof failure_reason, "%s", sentence);
   } else if (const char* text = result_code_text(cause); text != nullptr) {
     std::snprintf(failure_reason, sizeof failure_reason, "%s: %s", step_text(step), text);
@@ -91,6 +95,8 @@ uint32_t find_and_connect_device() {
       const uint32_t connected = ConnectDevice(device_info.deviceNode, device_info.deviceKey);
       return connected == 0 ? 0 : failed(connected, Step::connect, connected);
     }
+    // Sockets of another user answered: searching again cannot help.
+    if (searched == kChannelsTaken) return failed(searched, Step::search, searched);
     std::fputs("\nUnable to find device..\n", stdout);
     // Show each failed search as it happens, also when stdout is a pipe.
     std::fflush(stdout);

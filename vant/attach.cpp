@@ -16,9 +16,7 @@ constexpr int kDeviceSearchAttempts = 3;
 std::string daemon_path;
 
 void fail(const std::string& what, uint32_t result) {
-  const char* text = result_code_text(result);
-  throw CommandFailure(kExitUnreachable, what + ": " + (text != nullptr ? text : "unknown result") +
-                                             " (code " + std::to_string(result) + ")");
+  throw CommandFailure(kExitUnreachable, what + ": " + describe_result(result));
 }
 
 }  // namespace
@@ -36,7 +34,8 @@ std::string attach(const GlobalOptions& options) {
   for (int attempt = 1; attempt <= kDeviceSearchAttempts; ++attempt) {
     uint8_t count = 1;
     found = EnumerateDevices(&count, &device);
-    if (found == kSuccess) break;
+    // Sockets of another user answered: searching again cannot help.
+    if (found == kSuccess || found == kSocketInUse) break;
     if (attempt < kDeviceSearchAttempts) sleep(1);
   }
   if (found != kSuccess) fail("the daemon finds no " + modem, found);

@@ -1,5 +1,6 @@
 #include "vant/exit_status.h"
 
+#include "vantsdk/device.h"
 #include "vantsdk/result_codes.h"
 
 namespace vant::cli {
@@ -20,13 +21,20 @@ int exit_status_for_result(uint32_t result) {
   return kExitModemError;
 }
 
+std::string describe_result(uint32_t result) {
+  const int64_t holder = GetForeignDaemonUid();
+  if (result == kSocketInUse && holder >= 0)
+    return "the daemon's sockets are held by another user (uid " + std::to_string(holder) +
+           ", code " + std::to_string(result) + ")";
+  const char* text = result_code_text(result);
+  return std::string(text != nullptr ? text : "unknown result") + " (code " +
+         std::to_string(result) + ")";
+}
+
 void check_result(uint32_t result, const std::string& what) {
   if (result == kSuccess) return;
-  const char* text = result_code_text(result);
-  std::string message = what + " failed: ";
-  message += text != nullptr ? text : "unknown result";
-  message += " (code " + std::to_string(result) + ")";
-  throw CommandFailure(exit_status_for_result(result), message);
+  throw CommandFailure(exit_status_for_result(result),
+                       what + " failed: " + describe_result(result));
 }
 
 }  // namespace vant::cli

@@ -34,6 +34,10 @@ class CommandFailure : public std::runtime_error {
   int status_;
 };
 
+// The result's text and code; for 0xE005 with another user's sockets on the
+// daemon's names, that user.
+std::string describe_result(uint32_t result);
+
 // Throws a CommandFailure naming `what` and the result's text, unless the
 // result is 0.
 void check_result(uint32_t result, const std::string& what);

@@ -28,9 +28,14 @@ struct DeviceTexts {
 // selects the compiled-in default. Returns 0.
 uint32_t SetDaemonPath(const char* path);
 // Makes the daemon for modem index 0..11 run and claims this process's
-// channels. 0, 2 or 0xE005.
+// channels. 0, 2 or 0xE005 (every channel taken, or the daemon's sockets
+// held by a user that is neither root nor ours: see GetForeignDaemonUid).
 uint32_t StartDaemon(uint8_t modem, const char* extra_argument);
 uint32_t StartDaemonForModem(uint8_t modem);
+// The user whose sockets the library last refused to take for the daemon's,
+// because it is neither root nor the caller's own user (StartDaemon, or a
+// request answered from such a socket, then returned 0xE005); -1 while none was.
+int64_t GetForeignDaemonUid();
 // Asks the daemon to terminate and logs how it ended. 0, 1 (no daemon
 // known: connect first), or the API lock's failure.
 uint32_t StopDaemon();

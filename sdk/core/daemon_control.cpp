@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,10 @@ namespace {
 const char* g_daemon_path = nullptr;
 bool g_channels_claimed = false;
 std::atomic<int32_t> g_daemon_pid{0};
+// A user id, or kNoForeignUid. 32 bits wide: a 64-bit atomic is not lock-free
+// on every target (32-bit MIPS) and would need libatomic there.
+constexpr uint32_t kNoForeignUid = UINT32_MAX;
+std::atomic<uint32_t> g_foreign_uid{kNoForeignUid};
 
 constexpr uint32_t kTerminateTimeoutMs = 2000;
 
@@ -85,6 +90,39 @@ int64_t channel_squatter(uint8_t modem) {
   return -1;
 }
 
+// The first user holding one of the daemon's names (its presence socket and
+// its side of the three pairs) who is neither root nor us; -1 when there is
+// none or the kernel cannot tell (no socket diagnostics, as under user-mode
+// emulation). The credentials on the daemon's datagrams are checked as well.
+int64_t foreign_holder(uint8_t modem) {
+  constexpr size_t kPairs = 3;
+  sockaddr_un names[1 + 2 * kPairs];
+  size_t count = 0;
+  names[count++] = os_daemon_mutex_address(modem);
+  for (uint32_t n = 0; n < kPairs; ++n) {
+    const uint32_t number = ci_nth_of_kind(n, kKindRequestResponse);
+    const uint32_t peer = ci_peer_of(number);
+    if (number >= kChannelCount || peer >= kChannelCount) continue;
+    names[count++] =
+        os_channel_address(ChannelSide::kDaemon, modem, kChannelTable[number].name, number);
+    names[count++] =
+        os_channel_address(ChannelSide::kDaemon, modem, kChannelTable[peer].name, peer);
+  }
+  int64_t owners[1 + 2 * kPairs];
+  if (!os_abstract_name_owners(names, count, owners)) return -1;
+  for (size_t i = 0; i < count; ++i)
+    if (owners[i] >= 0 && !os_user_trusted(owners[i])) return owners[i];
+  return -1;
+}
+
+// Notes the holder when another user holds the daemon's names.
+bool held_by_foreign_user(uint8_t modem) {
+  const int64_t holder = foreign_holder(modem);
+  if (holder < 0) return false;
+  note_foreign_daemon(holder);
+  return true;
+}
+
 void report_channels_taken(uint8_t modem) {
   const int64_t squatter = channel_squatter(modem);
   if (squatter < 0) {
@@ -104,6 +142,19 @@ void set_daemon_process_id(int32_t id) {
   g_daemon_pid.store(id);
 }
 
+int64_t foreign_daemon_uid() {
+  const uint32_t uid = g_foreign_uid.load();
+  return uid == kNoForeignUid ? -1 : static_cast<int64_t>(uid);
+}
+void note_foreign_daemon(int64_t uid) {
+  const bool valid = uid >= 0 && uid < static_cast<int64_t>(kNoForeignUid);
+  g_foreign_uid.store(valid ? static_cast<uint32_t>(uid) : kNoForeignUid);
+}
+
+int64_t GetForeignDaemonUid() {
+  return foreign_daemon_uid();
+}
+
 uint32_t SetDaemonPath(const char* path) {
   g_daemon_path = path != nullptr ? path : VANT_DEFAULT_DAEMON_PATH;
   return vant::kSuccess;
@@ -115,7 +166,14 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
     return vant::kInternalError;
   }
   if (g_daemon_path == nullptr) SetDaemonPath(nullptr);
-  if (!os_launch_sdk(g_daemon_path, modem, extra_argument)) return vant::kInternalError;
+  // Another user's sockets on the daemon's names are no daemon of ours:
+  // nothing is sent to them, and no daemon is started that could not bind.
+  if (held_by_foreign_user(modem)) return vant::kSocketInUse;
+  const bool running = os_launch_sdk(g_daemon_path, modem, extra_argument);
+  // Looked at again: the names may have been taken meanwhile, which is also
+  // why a daemon we started would have given up.
+  if (held_by_foreign_user(modem)) return vant::kSocketInUse;
+  if (!running) return vant::kInternalError;
   if (!g_channels_claimed) {
     if (!ci_open_client_channels(modem)) {
       report_channels_taken(modem);

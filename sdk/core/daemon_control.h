@@ -7,6 +7,11 @@
 int32_t daemon_process_id();
 void set_daemon_process_id(int32_t id);
 
+// The user whose socket held the daemon's names when the library last refused
+// them for it (neither root nor ours); -1 while that did not happen.
+int64_t foreign_daemon_uid();
+void note_foreign_daemon(int64_t uid);
+
 // Device service (0xF7) messages.
 inline constexpr uint16_t kEnumerateDevicesMessage = 0x0000;
 inline constexpr uint16_t kConnectDeviceMessage = 0x0001;

@@ -64,6 +64,7 @@ sockaddr_un os_channel_address(ChannelSide side, uint32_t modem, const char* cha
 
 int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t modem) {
   channel->number = number;
+  channel->refusedSender = -1;
   const sockaddr_un own = os_channel_address(ChannelSide::kClient, modem, name, number);
   channel->peer = os_channel_address(ChannelSide::kDaemon, modem, name, number);
 
@@ -72,13 +73,35 @@ int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t
     os_report("IPC open (s) failed", errno);
     return 0;
   }
+  // Before the bind, so that no datagram arrives without its sender's credentials.
+  const int on = 1;
+  if (setsockopt(channel->socket, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+    os_report("IPC open (c) failed", errno);
+    return give_up(channel);
+  }
   if (!bind_retrying_while_taken(channel->socket, own)) return give_up(channel);
   const int size = kSendBufferSize;
   if (setsockopt(channel->socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) != 0) {
     os_report("IPC open (o) failed", errno);
     return give_up(channel);
   }
+  // A daemon that is not there yet is connected to on the first send.
+  os_ipc_connect(channel);
   return 1;
+}
+
+int os_ipc_connect(IpcChannel* channel) {
+  for (;;) {
+    if (connect(channel->socket, reinterpret_cast<const sockaddr*>(&channel->peer),
+                kAbstractAddressLength) == 0)
+      return 1;
+    if (errno != EINTR) return 0;
+  }
+}
+
+bool os_user_trusted(int64_t uid) {
+  return uid == 0 || uid == static_cast<int64_t>(getuid()) ||
+         uid == static_cast<int64_t>(geteuid());
 }
 
 int os_ipc_close(IpcChannel* channel) {
@@ -90,10 +113,13 @@ int os_ipc_close(IpcChannel* channel) {
 int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length) {
   bool retried_missing_peer = false;
   for (;;) {
-    const ssize_t sent =
-        sendto(channel->socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&channel->peer), kAbstractAddressLength);
-    if (sent >= 0) return 1;
+    // Connected anew for every datagram: the daemon that holds the name now
+    // (one started after an earlier one ended) is the one that may answer.
+    // The datagram goes to the socket connected to, not to whatever holds
+    // the name a moment later.
+    if (os_ipc_connect(channel) &&
+        send(channel->socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0)
+      return 1;
     if (errno == EINTR) continue;
     if (errno == ECONNREFUSED) {
       // The daemon may not have bound its side yet: give it one chance.
@@ -143,6 +169,46 @@ bool from_peer(const IpcChannel& channel, const sockaddr_un& source, socklen_t l
          std::memcmp(&source, &channel.peer, sizeof source) == 0;
 }
 
+struct Sender {
+  sockaddr_un address{};
+  socklen_t addressLength = 0;
+  int64_t uid = -1;  // -1: the datagram came without credentials
+};
+
+// One datagram with its sender's name and user. The control buffer holds the
+// credentials only: descriptors a sender passes do not fit and are closed by
+// the kernel; any that did arrive are closed here.
+ssize_t receive_with_sender(int socket, uint8_t* buffer, size_t capacity, Sender* sender) {
+  iovec data{buffer, capacity};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+  msghdr message{};
+  message.msg_name = &sender->address;
+  message.msg_namelen = sizeof sender->address;
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t received = recvmsg(socket, &message, MSG_NOSIGNAL | MSG_CMSG_CLOEXEC);
+  if (received < 0) return received;
+  sender->addressLength = message.msg_namelen;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level != SOL_SOCKET) continue;
+    if (c->cmsg_type == SCM_CREDENTIALS && c->cmsg_len == CMSG_LEN(sizeof(ucred))) {
+      ucred credentials;
+      std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
+      sender->uid = credentials.uid;
+    } else if (c->cmsg_type == SCM_RIGHTS && c->cmsg_len >= CMSG_LEN(0)) {
+      const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (size_t i = 0; i < count; ++i) {
+        int passed;
+        std::memcpy(&passed, CMSG_DATA(c) + i * sizeof(int), sizeof passed);
+        close(passed);
+      }
+    }
+  }
+  return received;
+}
+
 }  // namespace
 
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms) {
@@ -163,19 +229,26 @@ int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_
       return 0;
     }
     if (ready == 0) break;
-    sockaddr_un source{};
-    socklen_t source_length = sizeof source;
-    const ssize_t received = recvfrom(channel->socket, buffer, capacity, MSG_NOSIGNAL,
-                                      reinterpret_cast<sockaddr*>(&source), &source_length);
+    Sender sender;
+    const ssize_t received = receive_with_sender(channel->socket, buffer, capacity, &sender);
     if (received < 0) {
       if (errno == EINTR) continue;
       *length = 0;
       os_report("IPC read (r) failed", errno);
       return 0;
     }
-    // Anyone of the network namespace can send to our name; only the daemon
-    // can send from its own. Whatever else arrives is dropped unread.
-    if (!from_peer(*channel, source, source_length)) continue;
+    // Anyone of the network namespace can send to our name (until we are
+    // connected); only the daemon can send from its own. Whatever else
+    // arrives is dropped unread.
+    if (!from_peer(*channel, sender.address, sender.addressLength)) continue;
+    if (sender.uid < 0) continue;
+    // Whoever bound the daemon's name first holds it: a user we do not
+    // trust is no daemon of ours, and nothing it sends is taken.
+    if (!os_user_trusted(sender.uid)) {
+      channel->refusedSender = sender.uid;
+      *length = 0;
+      return 0;
+    }
     *length = static_cast<size_t>(received);
     return 1;
   }

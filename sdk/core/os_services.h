@@ -80,21 +80,37 @@ struct IpcChannel {
   int32_t socket = -1;
   sockaddr_un peer{};  // the daemon's side of the channel
   uint32_t number = 0;
+  // The user of the last datagram from the peer's name that was refused for
+  // its sender's user (neither root nor ours); -1 while there was none.
+  int64_t refusedSender = -1;
 };
 
 // Binds the client side of the channel (retrying for about 500 ms while the
-// name is taken) and records the daemon's side as the peer. 0 when the name
-// stays taken (silently) or on any other failure (reported).
+// name is taken), records the daemon's side as the peer and connects to it
+// when a socket holds it. Every datagram received carries its sender's
+// credentials. 0 when the name stays taken (silently) or on any other
+// failure (reported).
 int os_ipc_open(IpcChannel* channel, uint32_t number, const char* name, uint32_t modem);
 int os_ipc_close(IpcChannel* channel);
-// Sends one datagram to the peer. A peer that is missing twice, 100 ms
-// apart, gives 0 silently.
+// Connects the channel to the socket that holds the peer's name now, so that
+// the kernel refuses datagrams of every other sender (a flood cannot fill
+// our queue) and a daemon started anew can reach us. 0, silently, when no
+// socket holds the name (the earlier connection, if any, stays).
+int os_ipc_connect(IpcChannel* channel);
+// Connects to the peer and sends one datagram to it. A peer that is missing
+// twice, 100 ms apart, gives 0 silently.
 int os_ipc_send(IpcChannel* channel, const uint8_t* data, size_t length);
 // Waits up to timeout_ms (0 = without limit) for one datagram from the
 // channel's peer; datagrams from any other sender are dropped. On entry
 // *length is the capacity; on return the datagram's size, or 0 after a
-// time-out. 1 for a datagram or a time-out, 0 for a failure.
+// time-out. 1 for a datagram or a time-out, 0 for a failure (reported) and
+// for a datagram from the peer's name whose sender is a user we do not trust
+// (not reported: refusedSender says who it was).
 int os_ipc_receive(IpcChannel* channel, uint8_t* buffer, size_t* length, uint32_t timeout_ms);
+
+// Whether a socket of this user may stand for the daemon: root, or our own
+// (real or effective) user.
+bool os_user_trusted(int64_t uid);
 
 // The user whose socket holds each of the abstract names (owners[i] for
 // names[i]; -1 when no socket holds it). 0 when the kernel could not tell.

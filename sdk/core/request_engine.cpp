@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "sdk/core/channels.h"
+#include "sdk/core/daemon_control.h"
 #include "sdk/core/os_services.h"
 #include "vantsdk/result_codes.h"
 
@@ -138,10 +139,16 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
   const uint8_t t = g_transaction;
   const size_t size = build_request(buffer, *descriptor, t);
   ++g_transaction;
-  // A datagram that could not be sent shows as a time-out below.
-  os_ipc_send(&ci_request_channel(), buffer, size);
-  if (!qmi && static_cast<uint8_t>(descriptor->transaction.timeout) == kSdkRequestTerminate)
-    return vant::kSuccess;
+  // Indications are taken only from the daemon the request goes to: one
+  // started after the last request must be able to reach us.
+  IpcChannel& notifications = ci_notification_channel();
+  if (notifications.socket >= 0) os_ipc_connect(&notifications);
+  const bool terminate =
+      !qmi && static_cast<uint8_t>(descriptor->transaction.timeout) == kSdkRequestTerminate;
+  // A request that did not go out gets no answer: its time-out comes at once.
+  if (!os_ipc_send(&ci_request_channel(), buffer, size))
+    return terminate ? vant::kSuccess : vant::kSdkTimedOut;
+  if (terminate) return vant::kSuccess;
 
   uint8_t last = 0;
   for (;;) {
@@ -149,8 +156,16 @@ uint32_t am_exchange(uint8_t* buffer, RequestDescriptor* descriptor, const uint8
     // left behind the current one.
     std::memset(g_response_buffer, 0, sizeof g_response_buffer);
     size_t received = sizeof g_response_buffer;
-    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms) || received == 0)
-      return vant::kSdkTimedOut;
+    if (!receive_while_daemon_lives(g_response_buffer, &received, limit_ms)) {
+      IpcChannel& channel = ci_request_channel();
+      if (channel.refusedSender < 0) return vant::kSdkTimedOut;
+      // The daemon's name is held by a user we do not trust: nothing it
+      // sends is an answer, and the caller learns so at once.
+      note_foreign_daemon(channel.refusedSender);
+      channel.refusedSender = -1;
+      return vant::kSocketInUse;
+    }
+    if (received == 0) return vant::kSdkTimedOut;
     const ClassifiedResponse c = am_classify_response(g_response_buffer, received, qmi, t, &last);
     if (c.verdict == ResponseVerdict::kInvalid) return vant::kInvalidQmiResponse;
     if (c.verdict == ResponseVerdict::kAnswer) {

@@ -40,7 +40,8 @@ uint32_t send_sdk_request(uint8_t* buffer, uint8_t request_type, uint16_t length
 
 // The engine: sends the request in buffer and waits, with the wait time
 // stretched, for the response with its transaction number. Returns the
-// response's result field, or 6, 17 or 0xE004.
+// response's result field, or 6, 17, 0xE004 or 0xE005 (the daemon's name is
+// held by a user that is neither root nor ours).
 uint32_t am_send_and_wait(uint8_t* buffer, RequestDescriptor* descriptor, const uint8_t** response);
 // How long the engine waits for each datagram of a request that the caller
 // gave wait_ms (0 = no limit): the daemon's own time-out plus its overhead.

@@ -166,6 +166,29 @@ TEST(OsIpc, DatagramsArriveWholeAndTimeOutsGiveLengthZero) {
   close(peer);
 }
 
+TEST(OsIpc, ThePeersNameHeldByAnotherUserIsRefusedAndThatUserKept) {
+  IpcChannel channel;
+  ASSERT_EQ(1, os_ipc_open(&channel, 0, "QMRR1", 8));
+  const pid_t holder = fork();
+  if (holder == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+    const int sock = bind_name("KEL8_SDK_QMRR1_SOCKET_0");
+    const sockaddr_un client = os_channel_address(ChannelSide::kClient, 8, "QMRR1", 0);
+    sendto(sock, "forged", 6, 0, reinterpret_cast<const sockaddr*>(&client), sizeof client);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(holder, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    GTEST_SKIP() << "no process can run as uid 65534 here";
+  uint8_t buffer[8];
+  size_t length = sizeof buffer;
+  EXPECT_EQ(0, os_ipc_receive(&channel, buffer, &length, 1000));
+  EXPECT_EQ(0u, length);
+  EXPECT_EQ(65534, channel.refusedSender);
+  os_ipc_close(&channel);
+}
+
 TEST(OsIpc, DescriptorBeyondTheSelectLimitIsServed) {
   rlimit limit{};
   getrlimit(RLIMIT_NOFILE, &limit);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "sdk/core/channels.h"
@@ -197,6 +198,25 @@ TEST_F(EngineTest, ADaemonThatDiedIsNoticedWithinAboutASecond) {
   // Stretched to 12 s, yet the daemon's missing presence socket ends it early.
   EXPECT_EQ(kSdkTimedOut, test_request(kTestService, 5000, 0, &output));
   EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(4000));
+}
+
+TEST(EngineAcrossDaemons, ADaemonStartedAnewGetsTheRequestsAndItsIndicationsArrive) {
+  auto first = std::make_unique<FakeDaemon>(0);
+  ASSERT_EQ(1, ci_open_client_channels(0));
+  TestOutput output;
+  ASSERT_EQ(kSuccess, test_request(kTestService, 1000, 0, &output));
+  first.reset();
+  FakeDaemon second(0);
+  EXPECT_EQ(kSuccess, test_request(kTestService, 1000, 0, &output));
+  EXPECT_EQ(1u, second.received().size());
+  second.send_indication(
+      0, qmi_packet(kAmQmiNotification, 0, kTestService, qmi_message(kTestMessage, {{0x10, {1}}})));
+  alignas(8) uint8_t buffer[kAmBufferSize];
+  size_t length = sizeof buffer;
+  QmiTransactionHeader record{};
+  const uint8_t* payload = nullptr;
+  ASSERT_EQ(1, amapiwaitnotif(buffer, &length, &record, &payload, 1000));
+  EXPECT_NE(nullptr, payload) << "the new daemon's indication did not arrive";
 }
 
 TEST(EngineWithoutChannels, ARequestBeforeAnyDaemonConnectionFailsAtOnce) {

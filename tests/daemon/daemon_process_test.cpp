@@ -3,6 +3,7 @@
 // the emulator through a pseudo-terminal or inside itself.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "qmux/tlv.h"
+#include "sdk/core/os_services.h"
 #include "tests/daemon/process.h"
 #include "tests/daemon/test_client.h"
 #include "tests/support/abstract_socket.h"
@@ -94,6 +96,28 @@ TEST(DaemonProcess, ASecondDaemonForTheSameModemIsRefused) {
   TestClient other_client(3, 0);
   other_client.send(terminate_request_bytes());
   EXPECT_EQ(0, other.wait());
+}
+
+TEST(DaemonProcess, EveryChannelIsBoundOnceThePresenceSocketShows) {
+  // A client attaches on first sight of the presence socket; a probe as fast
+  // as the kernel allows sees it as early as any client could.
+  constexpr unsigned kModem = 6;
+  const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const sockaddr_un presence = os_daemon_mutex_address(kModem);
+  const sockaddr_un last_channel = os_channel_address(ChannelSide::kDaemon, kModem, "QMNOTIF3", 5);
+  const auto attach = [probe](const sockaddr_un& address) {
+    return connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  };
+  for (int start = 0; start < 10; ++start) {
+    Process daemon(bin("vantsdk"), {std::to_string(kModem), "--foreground", "--device", kNoDevice});
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (!attach(presence) && std::chrono::steady_clock::now() < until) {
+    }
+    EXPECT_TRUE(attach(last_channel)) << "start " << start << ": presence before the channels";
+    kill(daemon.pid(), SIGTERM);
+    EXPECT_EQ(0, daemon.wait());
+  }
+  close(probe);
 }
 
 TEST(DaemonProcess, EndsCleanlyOnSigterm) {

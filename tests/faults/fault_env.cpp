@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <grp.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -96,6 +98,19 @@ ProcessResult vantctl_as_nobody(const std::vector<std::string>& arguments, milli
   rest[0] = vantctl_for_nobody();
   argv.insert(argv.end(), rest.begin(), rest.end());
   return test::run_process(argv, timeout);
+}
+
+ProcessResult vant(const std::vector<std::string>& arguments, milliseconds timeout) {
+  std::vector<std::string> argv{bin_dir() + "/vant", "-s", bin_dir() + "/vantsdk-sim"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return test::run_process(argv, timeout);
+}
+
+bool socket_owners_visible() {
+  const int diag = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+  if (diag < 0) return false;
+  close(diag);
+  return true;
 }
 
 bool can_become_nobody() {

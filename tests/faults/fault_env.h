@@ -50,10 +50,15 @@ class SimDaemon {
 ProcessResult vantctl(const std::vector<std::string>& arguments, milliseconds timeout);
 // The same run by the unprivileged user.
 ProcessResult vantctl_as_nobody(const std::vector<std::string>& arguments, milliseconds timeout);
+// vant for modem 0, launching the same daemon as vantctl when none runs.
+ProcessResult vant(const std::vector<std::string>& arguments, milliseconds timeout);
 
 // Whether this process may start children as another user (not under a
 // namespace that maps root alone).
 bool can_become_nobody();
+// Whether the kernel names the owners of sockets here (sock_diag netlink;
+// qemu's user-mode emulation offers none).
+bool socket_owners_visible();
 // Runs body in a child process; as_nobody drops to uid and gid 65534 first.
 // The child ends when body returns.
 pid_t spawn_body(bool as_nobody, const std::function<void()>& body);

@@ -2,11 +2,13 @@
 // clients. Nothing it sends may unseat a client, reach a client as an answer,
 // or end a run.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <random>
 #include <thread>
 
 #include "sdk/core/am_packets.h"
+#include "sdk/core/os_services.h"
 #include "tests/daemon/test_client.h"
 #include "tests/faults/fault_env.h"
 
@@ -101,6 +103,45 @@ TEST(SocketTrust, ForgedAnswersAndNotificationsDoNotReachVantctl) {
   EXPECT_TRUE(attacked.exited_with(0)) << attacked.err;
   EXPECT_EQ(clean.out, attacked.out);
   EXPECT_EQ(clean.err, attacked.err);
+}
+
+TEST(SocketTrust, AFloodOnTheClientsSocketsCostsItNoAnswer) {
+  SimDaemon daemon("slow-locks");
+  ASSERT_TRUE(daemon.ready()) << daemon.log();
+  const ProcessResult clean = vantctl({"-k"}, 30s);
+  ASSERT_TRUE(clean.exited_with(0)) << clean.err;
+  const double clean_seconds = std::chrono::duration<double>(clean.elapsed).count();
+
+  // Four sockets of the unprivileged user (or of another process of ours)
+  // sending as fast as they can to the names vantctl's channels take, so that
+  // its queue would be full whenever the daemon answers.
+  const pid_t flooder = spawn_body(can_become_nobody(), [] {
+    std::vector<int> sockets;
+    for (int i = 0; i < 4; ++i) sockets.push_back(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const sockaddr_un names[] = {os_abstract_address("KEL0_API_QMRR1_SOCKET_0"),
+                                 os_abstract_address("KEL0_API_QMNOTIF1_SOCKET_1")};
+    const std::vector<uint8_t> junk = forged_response(3);
+    for (;;)
+      for (const int sock : sockets)
+        for (const sockaddr_un& name : names)
+          sendto(sock, junk.data(), junk.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                 reinterpret_cast<const sockaddr*>(&name), sizeof name);
+  });
+  std::this_thread::sleep_for(300ms);
+  constexpr int kRuns = 3;
+  int answered = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    const ProcessResult flooded = vantctl({"-k"}, 40s);
+    const double seconds = std::chrono::duration<double>(flooded.elapsed).count();
+    report_figure("flood: vantctl -k under the flood", seconds, "s");
+    EXPECT_TRUE(flooded.exited_with(0)) << flooded.err;
+    EXPECT_EQ(clean.err, flooded.err);
+    EXPECT_LT(seconds, 2 * clean_seconds + 1.0);
+    if (flooded.exited_with(0) && flooded.err == clean.err) ++answered;
+  }
+  end_child(flooder);
+  report_figure("flood: vantctl -k without it", clean_seconds, "s");
+  report_figure("flood: runs that lost their answer", kRuns - answered, "");
 }
 
 TEST(SocketTrust, JunkOnEverySocketLeavesClientsAndDaemonUndisturbed) {

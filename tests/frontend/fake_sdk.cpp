@@ -30,6 +30,10 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
   return next_result(fake_sdk().start_results);
 }
 
+int64_t GetForeignDaemonUid() {
+  return -1;
+}
+
 uint32_t StopDaemon() {
   fake_sdk().calls.push_back("StopDaemon");
   return fake_sdk().stop_result;

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace vant::test {
@@ -19,7 +20,11 @@ bool abstract_name_bound(const std::string& name) {
   std::memcpy(address.sun_path + 1, name.data(), name.size());
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool bound = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  // Only a refusal means that nothing holds the name: a client's socket,
+  // connected to the daemon, turns everybody else away (EPERM).
+  const bool bound =
+      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+      errno != ECONNREFUSED;
   close(fd);
   return bound;
 }
