@@ -25,7 +25,8 @@ std::string attach(const GlobalOptions& options) {
   daemon_path = options.sdk_path;
   SetDaemonPath(daemon_path.c_str());
   const std::string modem = "modem " + std::to_string(options.modem);
-  const uint32_t started = StartDaemon(static_cast<uint8_t>(options.modem), nullptr);
+  // vant starts no data sessions and attaches often: the quick path.
+  const uint32_t started = AttachDaemon(static_cast<uint8_t>(options.modem), nullptr);
   if (started != kSuccess)
     fail("cannot reach the SDK daemon of " + modem + " (" + daemon_path + ")", started);
 
@@ -39,7 +40,7 @@ std::string attach(const GlobalOptions& options) {
     if (attempt < kDeviceSearchAttempts) sleep(1);
   }
   if (found != kSuccess) fail("the daemon finds no " + modem, found);
-  const uint32_t connected = ConnectDevice(device.deviceNode, device.deviceKey);
+  const uint32_t connected = ConnectDeviceOnly(device.deviceNode, device.deviceKey);
   if (connected != kSuccess) fail("cannot connect to " + modem, connected);
   return device.deviceNode;
 }

@@ -32,6 +32,11 @@ uint32_t SetDaemonPath(const char* path);
 // held by a user that is neither root nor ours: see GetForeignDaemonUid).
 uint32_t StartDaemon(uint8_t modem, const char* extra_argument);
 uint32_t StartDaemonForModem(uint8_t modem);
+// StartDaemon for a client that attaches often and quickly (a web page's
+// program, a monitoring poll): a daemon present at the first look is taken as
+// running, without waiting to see it stay, and one is started only when none
+// is there. The daemon answers on every name once its presence shows.
+uint32_t AttachDaemon(uint8_t modem, const char* extra_argument);
 // The user whose sockets the library last refused to take for the daemon's,
 // because it is neither root nor the caller's own user (StartDaemon, or a
 // request answered from such a socket, then returned 0xE005); -1 while none was.
@@ -45,6 +50,9 @@ uint32_t EnumerateDevices(uint8_t* count, DeviceInfo* devices);
 // Connects to the modem (14 key bytes are sent) and refreshes the
 // packet-data instance table.
 uint32_t ConnectDevice(const char* device_node, const uint8_t* device_key);
+// ConnectDevice without the packet-data instance table's refresh, for a
+// client that starts no data sessions.
+uint32_t ConnectDeviceOnly(const char* device_node, const uint8_t* device_key);
 uint32_t DisconnectDevice();
 
 // The device the daemon is connected to. 5 if the node text (with its

@@ -160,7 +160,11 @@ uint32_t SetDaemonPath(const char* path) {
   return vant::kSuccess;
 }
 
-uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
+namespace {
+
+using Launcher = int (*)(const char* path, uint32_t modem, const char* extra_argument);
+
+uint32_t start_daemon(uint8_t modem, const char* extra_argument, Launcher launch) {
   if (modem >= kMaxModems) {
     std::fprintf(stderr, "Currently, the SDK only suppports up to %d modem", kMaxModems);
     return vant::kInternalError;
@@ -169,7 +173,7 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
   // Another user's sockets on the daemon's names are no daemon of ours:
   // nothing is sent to them, and no daemon is started that could not bind.
   if (held_by_foreign_user(modem)) return vant::kSocketInUse;
-  const bool running = os_launch_sdk(g_daemon_path, modem, extra_argument);
+  const bool running = launch(g_daemon_path, modem, extra_argument);
   // Looked at again: the names may have been taken meanwhile, which is also
   // why a daemon we started would have given up.
   if (held_by_foreign_user(modem)) return vant::kSocketInUse;
@@ -183,6 +187,16 @@ uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
   }
   start_notification_thread();
   return vant::kSuccess;
+}
+
+}  // namespace
+
+uint32_t StartDaemon(uint8_t modem, const char* extra_argument) {
+  return start_daemon(modem, extra_argument, &os_launch_sdk);
+}
+
+uint32_t AttachDaemon(uint8_t modem, const char* extra_argument) {
+  return start_daemon(modem, extra_argument, &os_launch_sdk_unless_present);
 }
 
 uint32_t StartDaemonForModem(uint8_t modem) {

@@ -237,7 +237,7 @@ uint32_t EnumerateDevices(uint8_t* count, DeviceInfo* devices) {
   return vant::kSuccess;
 }
 
-uint32_t ConnectDevice(const char* device_node, const uint8_t* device_key) {
+uint32_t ConnectDeviceOnly(const char* device_node, const uint8_t* device_key) {
   if (device_node == nullptr || device_key == nullptr) return vant::kInvalidArgument;
   const ConnectInput input{device_node, device_key};
   int32_t pid = 0;
@@ -247,7 +247,12 @@ uint32_t ConnectDevice(const char* device_node, const uint8_t* device_key) {
   exchange.response = kConnectResponse;
   exchange.output = &pid;
   exchange.walker = &walk_connect_response;
-  if (const uint32_t result = run_qmi_exchange(exchange); result != vant::kSuccess) return result;
+  return run_qmi_exchange(exchange);
+}
+
+uint32_t ConnectDevice(const char* device_node, const uint8_t* device_key) {
+  if (const uint32_t result = ConnectDeviceOnly(device_node, device_key); result != vant::kSuccess)
+    return result;
   refresh_data_instances();
   return vant::kSuccess;
 }

@@ -76,10 +76,13 @@ int os_sdk_present(uint32_t modem) {
   return present;
 }
 
-int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) {
+namespace {
+
+int launch_unless_running(const char* path, uint32_t modem, const char* extra_argument,
+                          uint32_t steady_before_ms) {
   char modem_text[256];
   std::snprintf(modem_text, sizeof modem_text, "%d", static_cast<int>(modem));
-  if (os_sdk_is_running(kSteadyBeforeLaunchMs, 0, modem)) return 1;
+  if (os_sdk_is_running(steady_before_ms, 0, modem)) return 1;
 
   // The daemon outlives us; ignoring its termination lets the system reap it.
   signal(SIGCHLD, SIG_IGN);
@@ -92,4 +95,14 @@ int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) 
   if (os_sdk_is_running(kSteadyAfterLaunchMs, kStartupGraceMs, modem)) return 1;
   os_report("SDK process startup failed", 0);
   return 0;
+}
+
+}  // namespace
+
+int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument) {
+  return launch_unless_running(path, modem, extra_argument, kSteadyBeforeLaunchMs);
+}
+
+int os_launch_sdk_unless_present(const char* path, uint32_t modem, const char* extra_argument) {
+  return launch_unless_running(path, modem, extra_argument, 0);
 }

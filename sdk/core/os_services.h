@@ -72,6 +72,9 @@ int os_sdk_present(uint32_t modem);
 // Makes sure the daemon runs, launching path with the modem index (and the
 // extra argument when not null) in an empty environment. 1 if it runs.
 int os_launch_sdk(const char* path, uint32_t modem, const char* extra_argument);
+// The same, taking a daemon that is there at the first look as running: for a
+// client that attaches to a supervised daemon and can retry, not wait.
+int os_launch_sdk_unless_present(const char* path, uint32_t modem, const char* extra_argument);
 
 // ---- IPC ---------------------------------------------------------------------
 
