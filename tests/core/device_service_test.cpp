@@ -109,6 +109,15 @@ TEST_F(DeviceService, ConnectSendsNodeAndKeyAndKeepsTheDaemonId) {
   EXPECT_EQ(kInvalidArgument, ConnectDevice(nullptr, key.data()));
 }
 
+TEST_F(DeviceService, ConnectOnlyLeavesTheDataInstancesAlone) {
+  answer_with({kOk, {0x03, le32(4321)}});
+  const Bytes key = key_of(14);
+  ASSERT_EQ(kSuccess, ConnectDeviceOnly("/dev/x", key.data()));
+  EXPECT_EQ(1u, daemon().received().size()) << "only the connect, no instance queries";
+  EXPECT_EQ(kSuccess, ConnectDevice("/dev/x", key.data()));
+  EXPECT_GT(daemon().received().size(), 2u) << "the full connect refreshes the table";
+}
+
 void some_callback() {}
 
 TEST_F(DeviceService, DisconnectClearsCallbacksAndUsesQmiErrorCodes) {
