@@ -21,6 +21,11 @@ std::vector<uint8_t> success_tlvs() {
   return b.take();
 }
 
+// The daemon's codes for a modem that went away or restarted under a request.
+bool modem_left(uint32_t result) {
+  return result == kFailNoDevice || result == kFailModemRestarted;
+}
+
 std::string refusal_text(uint32_t result, std::span<const uint8_t> tlvs) {
   if (result != 0) return "daemon code " + std::to_string(result);
   const auto qmi = qmux::find_result(tlvs);
@@ -206,11 +211,13 @@ void ChangeKeeper::on_answer(const RequestOrigin& origin, uint32_t result,
       return on_apply_answer(result, tlvs, now);
     case Step::restore:
       if (!modem_said_yes(result, tlvs))
-        return restore_failed("the restore was refused: " + refusal_text(result, tlvs), now);
+        return restore_failed("the restore was refused: " + refusal_text(result, tlvs), now,
+                              modem_left(result));
       return send(Step::read_back, record_->read_back, now);
     case Step::read_back:
       if (!modem_said_yes(result, tlvs))
-        return restore_failed("the read-back failed: " + refusal_text(result, tlvs), now);
+        return restore_failed("the read-back failed: " + refusal_text(result, tlvs), now,
+                              modem_left(result));
       if (!read_back_matches(record_->expected, tlvs))
         return restore_failed("the modem does not show the previous state", now);
       VANT_LOG_NOTICE("change %u (%s) undone: the modem holds %s again", record_->id,
@@ -262,7 +269,7 @@ void ChangeKeeper::try_restore(TimePoint now) {
   send(Step::restore, record_->restore, now);
 }
 
-void ChangeKeeper::restore_failed(const std::string& why, TimePoint now) {
+void ChangeKeeper::restore_failed(const std::string& why, TimePoint now, bool modem_left) {
   ++attempts_;
   answer_reverters(kChangeNotRestored);
   if (now >= give_up_at_) {
@@ -272,8 +279,12 @@ void ChangeKeeper::restore_failed(const std::string& why, TimePoint now) {
         record_->id, record_->label.c_str(), attempts_, why.c_str(), record_->previous.c_str());
     return finish();
   }
-  const auto pause = std::min<std::chrono::milliseconds>(
-      kFirstRetry * (1 << std::min<unsigned>(attempts_ - 1, 15)), kLongestRetry);
+  // A modem that refuses is given growing pauses; one that went away or
+  // restarted is tried again as soon as it is back (see on_modem).
+  const auto pause =
+      modem_left ? kFirstRetry
+                 : std::min<std::chrono::milliseconds>(
+                       kFirstRetry * (1 << std::min<unsigned>(attempts_ - 1, 15)), kLongestRetry);
   retry_at_ = now + pause;
   VANT_LOG_WARNING("could not undo change %u yet (attempt %u): %s; trying again in %lld ms",
                    record_->id, attempts_, why.c_str(), static_cast<long long>(pause.count()));
@@ -297,6 +308,7 @@ void ChangeKeeper::answer_reverters(uint32_t result) {
 // ---- Time and the modem ------------------------------------------------------------------
 
 void ChangeKeeper::on_modem(bool present, const DeviceKey& key, TimePoint now) {
+  if (present && !modem_present_) retry_at_ = std::min(retry_at_, now);
   modem_present_ = present;
   modem_key_ = key;
   if (present) try_restore(now);

@@ -89,7 +89,7 @@ class ChangeKeeper {
   void make_due(TimePoint now, const char* why);
   void try_restore(TimePoint now);
   void send(Step step, const StoredMessage& message, TimePoint now);
-  void restore_failed(const std::string& why, TimePoint now);
+  void restore_failed(const std::string& why, TimePoint now, bool modem_left = false);
   void finish();
   void answer_reverters(uint32_t result);
   void refuse(const ClientTicket& ticket, uint32_t code);

@@ -194,7 +194,7 @@ class DaemonRestarts(ChangeTest):
         time.sleep(max(0, deadline - time.monotonic()) + 2)
         back = time.monotonic()
         self.router.start_modem(self.router.kept_lock)
-        self.assertTrue(wait_for(lambda: self.lock() == UNLOCKED, 10, 0.1))
+        self.assertTrue(wait_for(lambda: self.lock() == UNLOCKED, 20, 0.1))
         figure("restore after the modem came back", time.monotonic() - back)
         self.assertEqual({"pending": None}, self.run_json("pending"))
 
