@@ -18,7 +18,7 @@ Cells ModemState::cells_now() const {
     uint16_t value = 0;
     if (r.u16(value)) mode = value;
   }
-  return radio_view(scenario.cells, locks, mode, scenario.lte_signal,
+  return radio_view(scenario.cells, locks, mode, scenario.behaviour.drift,
                     RadioClock{now_ms, lte_pci_locked_ms});
 }
 

@@ -62,12 +62,9 @@ int16_t clamp16(int32_t value) {
   return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
 }
 
-void drift_cells(std::vector<LteCell>& cells, uint16_t earfcn, const LteSignal& signal,
-                 uint64_t now_ms) {
+void drift_cells(std::vector<LteCell>& cells, const std::optional<Drift>& common, uint64_t now_ms) {
   for (auto& cell : cells) {
-    const auto own = signal.cells.find({earfcn, cell.pci});
-    const auto& drift =
-        own != signal.cells.end() && own->second.drift ? own->second.drift : signal.drift;
+    const auto& drift = cell.drift ? cell.drift : common;
     if (!drift) continue;
     cell.rsrq = clamp16(cell.rsrq + drift_offset(drift->rsrq, *drift, now_ms));
     cell.rsrp = clamp16(cell.rsrp + drift_offset(drift->rsrp, *drift, now_ms));
@@ -76,36 +73,33 @@ void drift_cells(std::vector<LteCell>& cells, uint16_t earfcn, const LteSignal& 
   }
 }
 
-void apply_drift(Cells& c, const LteSignal& signal, uint64_t now_ms) {
-  if (c.lte_intra) drift_cells(c.lte_intra->cells, c.lte_intra->earfcn, signal, now_ms);
+void apply_drift(Cells& c, const std::optional<Drift>& common, uint64_t now_ms) {
+  if (c.lte_intra) drift_cells(c.lte_intra->cells, common, now_ms);
   if (c.lte_inter) {
-    for (auto& f : c.lte_inter->frequencies) drift_cells(f.cells, f.earfcn, signal, now_ms);
+    for (auto& f : c.lte_inter->frequencies) drift_cells(f.cells, common, now_ms);
   }
 }
 
 // The locked cell, now serving, loses service or changes its measurements
 // once the lock has been in force long enough.
-void apply_when_locked(Cells& c, const LtePciLock& lock, const LteSignal& signal,
-                       RadioClock clock) {
-  const auto it =
-      signal.cells.find({static_cast<uint16_t>(lock.earfcn), static_cast<uint16_t>(lock.pci)});
-  if (it == signal.cells.end() || !it->second.when_locked) return;
-  const WhenLocked& when = *it->second.when_locked;
+void apply_when_locked(Cells& c, const LtePciLock& lock, RadioClock clock) {
+  auto& cells = c.lte_intra->cells;
+  const auto cell =
+      std::find_if(cells.begin(), cells.end(), [&](const LteCell& x) { return x.pci == lock.pci; });
+  if (cell == cells.end() || !cell->when_locked) return;
+  const WhenLocked& when = *cell->when_locked;
   if (clock.now_ms < clock.lte_pci_locked_ms + when.after_ms) return;
   if (!when.service) {
     drop_lte(c);
     return;
   }
-  for (auto& cell : c.lte_intra->cells) {
-    if (cell.pci != lock.pci) continue;
-    cell.rsrq = when.rsrq.value_or(cell.rsrq);
-    cell.rsrp = when.rsrp.value_or(cell.rsrp);
-    cell.rssi = when.rssi.value_or(cell.rssi);
-    cell.srx_lev = when.srx_lev.value_or(cell.srx_lev);
-  }
+  cell->rsrq = when.rsrq.value_or(cell->rsrq);
+  cell->rsrp = when.rsrp.value_or(cell->rsrp);
+  cell->rssi = when.rssi.value_or(cell->rssi);
+  cell->srx_lev = when.srx_lev.value_or(cell->srx_lev);
 }
 
-void apply_lte_locks(Cells& c, const Locks& locks, const LteSignal& signal, RadioClock clock) {
+void apply_lte_locks(Cells& c, const Locks& locks, RadioClock clock) {
   if (!c.lte_intra) return;
   const auto& band = locks.lte_earfcn;
   const bool band_locked = band.status == 1;
@@ -117,7 +111,7 @@ void apply_lte_locks(Cells& c, const Locks& locks, const LteSignal& signal, Radi
     if (!allowed(cell.earfcn) || !camp_on(c, cell.earfcn, cell.pci)) {
       drop_lte(c);
     } else {
-      apply_when_locked(c, cell, signal, clock);
+      apply_when_locked(c, cell, clock);
     }
     return;
   }
@@ -170,11 +164,11 @@ int32_t drift_offset(int16_t amplitude, const Drift& drift, uint64_t now_ms) {
 }
 
 Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
-                 const LteSignal& signal, RadioClock clock) {
+                 const std::optional<Drift>& drift, RadioClock clock) {
   Cells view = base;
   if (mode_preference) apply_mode_preference(view, *mode_preference);
-  apply_drift(view, signal, clock.now_ms);
-  apply_lte_locks(view, locks, signal, clock);
+  apply_drift(view, drift, clock.now_ms);
+  apply_lte_locks(view, locks, clock);
   apply_wcdma_lock(view, locks.wcdma);
   return view;
 }

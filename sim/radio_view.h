@@ -40,8 +40,9 @@ struct RadioClock {
   uint64_t lte_pci_locked_ms = 0;  // when the LTE PCI lock in force was set
 };
 
+// drift: that of every LTE cell without a drift of its own.
 Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
-                 const LteSignal& signal = {}, RadioClock clock = {});
+                 const std::optional<Drift>& drift = std::nullopt, RadioClock clock = {});
 
 // The drift's offset at a time: a triangle wave of the amplitude, whole
 // units (rounded toward zero).

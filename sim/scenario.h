@@ -66,9 +66,31 @@ struct Cdma {
   uint32_t base_latitude = 0, base_longitude = 0;
 };
 
+// A triangle wave added to each measurement of a cell: from the scenario's
+// value it rises to value + amplitude a quarter period in, falls to value -
+// amplitude at three quarters and is back after a whole period. Amplitudes
+// are in the wire units of their fields.
+struct Drift {
+  uint32_t period_ms = 0;  // never 0 once read
+  uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
+  int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  bool operator==(const Drift&) const = default;
+};
+
+// What a cell does once an LTE PCI lock to it is in force.
+struct WhenLocked {
+  uint32_t after_ms = 0;  // since the lock was set
+  bool service = true;    // false: the modem loses LTE service
+  // Otherwise the cell serves with these measurements (those given).
+  std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
+};
+
 struct LteCell {
   uint16_t pci = 0;
   int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  // Its own drift, instead of the common one; what it does once locked by PCI.
+  std::optional<Drift> drift = std::nullopt;
+  std::optional<WhenLocked> when_locked = std::nullopt;
 };
 struct LteIntra {
   uint8_t ue_in_idle = 0;
@@ -139,40 +161,6 @@ struct Cells {
   std::optional<LteWcdma> lte_wcdma;
   std::optional<uint32_t> umts_cell_id;
   std::optional<WcdmaLte> wcdma_lte;
-};
-
-// ---- How LTE measurements change over time and under a lock ----
-
-// A triangle wave added to each measurement of a cell: from the scenario's
-// value it rises to value + amplitude a quarter period in, falls to value -
-// amplitude at three quarters and is back after a whole period. Amplitudes
-// are in the wire units of their fields.
-struct Drift {
-  uint32_t period_ms = 0;  // never 0 once read
-  uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
-  int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
-  bool operator==(const Drift&) const = default;
-};
-
-// What a cell does once an LTE PCI lock to it is in force.
-struct WhenLocked {
-  uint32_t after_ms = 0;  // since the lock was set
-  bool service = true;    // false: the modem loses LTE service
-  // Otherwise the cell serves with these measurements (those given).
-  std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
-};
-
-struct LteCellDynamics {
-  std::optional<Drift> drift;  // replaces the drift of every cell
-  std::optional<WhenLocked> when_locked;
-};
-
-// An LTE cell by EARFCN and PCI: a lock moves cells between the lists.
-using LteCellKey = std::pair<uint16_t, uint16_t>;
-
-struct LteSignal {
-  std::optional<Drift> drift;  // of every LTE cell without its own
-  std::map<LteCellKey, LteCellDynamics> cells;
 };
 
 // ---- Network scan ----
@@ -290,6 +278,7 @@ struct Outage {
 
 struct Behaviour {
   uint32_t latency_ms = 5;
+  std::optional<Drift> drift;                // of every LTE cell without its own
   std::map<std::string, MessageRule> rules;  // by message name, "*" for all
   std::vector<Outage> outages;
   uint32_t repeat_every_ms = 0;  // the outage pattern repeats with this period
@@ -301,7 +290,6 @@ struct Scenario {
   std::string description;
   Identity identity;
   Cells cells;
-  LteSignal lte_signal;
   std::vector<Network> networks;
   // The network the modem is registered on (by MCC and MNC), if any.
   std::optional<std::pair<uint16_t, uint16_t>> registered;

@@ -89,11 +89,10 @@ TEST(RadioView, DriftIsATriangleWave) {
 }
 
 TEST(RadioView, CellsDriftByTheirOwnOrTheCommonWave) {
-  LteSignal signal;
-  signal.drift = Drift{1000, 0, 10, 100, 20, 4};
-  signal.cells[{2000, 41}].drift = Drift{1000, 500, 0, 200, 0, 0};
-  const Cells base = default_scenario().cells;  // 5110/257 at -880, 2000/41 at -970
-  const Cells view = radio_view(base, {}, std::nullopt, signal, {250, 0});
+  const Drift common{1000, 0, 10, 100, 20, 4};
+  Cells base = default_scenario().cells;  // 5110/257 at -880, 2000/41 at -970
+  base.lte_inter->frequencies[0].cells[0].drift = Drift{1000, 500, 0, 200, 0, 0};
+  const Cells view = radio_view(base, {}, std::nullopt, common, {250, 0});
   const LteCell& serving = view.lte_intra->cells[0];
   EXPECT_EQ((std::array{-90 + 10, -880 + 100, -610 + 20, 42 + 4}),
             (std::array<int, 4>{serving.rsrq, serving.rsrp, serving.rssi, serving.srx_lev}));
@@ -101,10 +100,10 @@ TEST(RadioView, CellsDriftByTheirOwnOrTheCommonWave) {
   EXPECT_EQ(-970 - 200, own.rsrp) << "its own wave, half a period on";
   EXPECT_EQ(-110, own.rsrq) << "its own wave leaves RSRQ alone";
   // An EARFCN lock moves to the cell that is strongest now.
-  signal.cells[{2000, 402}].drift = Drift{1000, 0, 0, 300, 0, 0};
+  base.lte_inter->frequencies[0].cells[1].drift = Drift{1000, 0, 0, 300, 0, 0};
   Locks band;
   band.lte_earfcn = {1, 2000, 0};
-  EXPECT_EQ(402, radio_view(base, band, std::nullopt, signal, {250, 0}).lte_intra->serving_cell_id);
+  EXPECT_EQ(402, radio_view(base, band, std::nullopt, common, {250, 0}).lte_intra->serving_cell_id);
 }
 
 // Cell 2000/41, locked by PCI at 5000 ms, changes 1000 ms later.
@@ -115,16 +114,33 @@ TEST(RadioView, LockedCellLosesServiceOrWeakensInTime) {
   const std::tuple<WhenLocked, uint64_t, std::optional<int16_t>> rows[] = {
       {fails, 5999, -970}, {fails, 6000, std::nullopt}, {weak, 6000, -1250}};
   for (const auto& [when, now_ms, rsrp] : rows) {
-    LteSignal signal;
-    signal.cells[{2000, 41}].when_locked = when;
+    Cells base = default_scenario().cells;
+    base.lte_inter->frequencies[0].cells[0].when_locked = when;  // 2000/41
     Locks locks;
     locks.lte_pci = {1, 2000, 41};
-    const Cells view =
-        radio_view(default_scenario().cells, locks, std::nullopt, signal, {now_ms, 5000});
+    const Cells view = radio_view(base, locks, std::nullopt, std::nullopt, {now_ms, 5000});
     ASSERT_EQ(rsrp.has_value(), view.lte_intra.has_value()) << now_ms << " ms";
     EXPECT_EQ(rsrp.has_value(), view.lte_inter.has_value()) << now_ms << " ms";
     if (rsrp) {
       EXPECT_EQ(*rsrp, view.lte_intra->cells[0].rsrp) << now_ms << " ms";
+    }
+  }
+}
+
+// A lock names its EARFCN by all 32 bits: 66436 is not 900 (66436 - 65536).
+TEST(RadioView, LockedChannelsKeepTheirFullWidth) {
+  Cells base = default_scenario().cells;
+  auto& f = base.lte_inter->frequencies[1];
+  f.earfcn = 900;
+  f.cells[0] = {41, -80, -780, -520, 43, std::nullopt, WhenLocked{0, true, {}, -1240, {}, {}}};
+  const std::pair<uint32_t, std::optional<int16_t>> rows[] = {{900, -1240}, {66436, std::nullopt}};
+  for (const auto& [earfcn, rsrp] : rows) {
+    Locks locks;
+    locks.lte_pci = {1, earfcn, 41};
+    const Cells view = radio_view(base, locks, std::nullopt);
+    ASSERT_EQ(rsrp.has_value(), view.lte_intra.has_value()) << earfcn;
+    if (rsrp) {
+      EXPECT_EQ(*rsrp, view.lte_intra->cells[0].rsrp);
     }
   }
 }

@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sim/messages.h"
 #include "sim/nas_encoding.h"
+#include "sim/schema.h"
 
 namespace vant::sim {
 namespace {
@@ -168,13 +170,16 @@ TEST(Scenario, WcdmaLteWordsTakeIntegersOrFloats) {
   EXPECT_EQ(0xC2BF0000u, s->cells.wcdma_lte->cells[1].rsrp);
 }
 
-// Drifts are kept by the EARFCN of the list a cell is in, and its PCI.
+// A cell's own drift stays with the cell; the common one is the behaviour's.
 TEST(Scenario, DriftsAreReadIntoTheirCells) {
   std::string error;
   const auto s = load_scenario_argument("drifting-signal", error);
   ASSERT_TRUE(s) << error;
-  EXPECT_EQ((Drift{20000, 0, 20, 60, 40, 0}), s->lte_signal.drift);
-  EXPECT_EQ((Drift{20000, 10000, 30, 120, 100, 0}), s->lte_signal.cells.at({2000, 41}).drift);
+  EXPECT_EQ((Drift{20000, 0, 20, 60, 40, 0}), s->behaviour.drift);
+  const auto& f = s->cells.lte_inter->frequencies.at(0);
+  ASSERT_EQ(2000, f.earfcn);
+  EXPECT_EQ(41, f.cells.at(0).pci);
+  EXPECT_EQ((Drift{20000, 10000, 30, 120, 100, 0}), f.cells.at(0).drift);
 }
 
 // Each bad document must be refused with a message that names the file and,
@@ -243,6 +248,34 @@ TEST(Scenario, ListsLongerThanACountByteAreRefused) {
   std::string error;
   EXPECT_FALSE(parse_scenario(cells, "long.json", error));
   EXPECT_NE(std::string::npos, error.find("cells.lte_intra.cells\": at most 255 entries")) << error;
+}
+
+// The field reference of the documentation is the reader's own table.
+TEST(Scenario, DocumentsCarryTheFieldReferenceAndEveryMessageName) {
+  struct Doc {
+    const char* path;
+    schema::Format format;
+    const char* begin;
+    const char* end;
+  };
+  const Doc docs[] = {
+      {"/docs/scenarios.md", schema::Format::markdown, "<!-- BEGIN scenario-fields -->\n",
+       "<!-- END scenario-fields -->"},
+      {"/docs/man/vantsim-scenario.5", schema::Format::roff, ".\\\" BEGIN scenario-fields\n",
+       ".\\\" END scenario-fields"},
+  };
+  for (const auto& doc : docs) {
+    std::ifstream in(std::string(VANT_SOURCE_DIR) + doc.path);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    const auto begin = text.find(doc.begin);
+    const auto end = text.find(doc.end);
+    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos) << doc.path;
+    const auto from = begin + std::string(doc.begin).size();
+    EXPECT_EQ(scenario_field_reference(doc.format), text.substr(from, end - from))
+        << doc.path << " is out of date: run scripts/scenario-fields";
+    for (const auto& m : message_table())
+      EXPECT_NE(std::string::npos, text.find(std::string(m.name))) << doc.path << ": " << m.name;
+  }
 }
 
 TEST(Scenario, UnreadableFileIsNamed) {

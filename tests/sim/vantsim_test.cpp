@@ -51,7 +51,7 @@ class Vantsim : public ::testing::Test {
 TEST_F(Vantsim, HelpNamesEveryOption) {
   const auto done = run({vantsim_path(), "--help"});
   EXPECT_TRUE(done.exited_with(0));
-  for (const char* option : {"--link PATH", "--scenario FILE", "--help"})
+  for (const char* option : {"--link PATH", "--scenario FILE", "--scenario-fields", "--help"})
     EXPECT_NE(std::string::npos, done.output.find(option)) << done.output;
 }
 
@@ -71,6 +71,7 @@ TEST_F(Vantsim, RefusesWhatItCannotUse) {
        2,
        "scenario \"" + bad + "\": field \"cells.umts.rscp\": expected an integer"},
       {{"--link", link_, "--scenario", "no-such-scenario"}, 2, "scenario \"no-such-scenario\""},
+      {{"--scenario-fields=html"}, 2, "unknown field list format: html"},
       {{"--link", plain}, 1, plain + " exists and is not a symbolic link"},
   };
   for (const auto& row : rows) {
