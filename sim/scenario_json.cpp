@@ -5,7 +5,6 @@
 #include <bit>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "sim/json_fields.h"
 #include "sim/messages.h"
@@ -892,10 +891,49 @@ std::string quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
+// The parser and the reader both descend into nested values: a document is
+// refused before parsing when it nests deeper than any scenario needs.
+constexpr size_t kMaxNesting = 32;
+constexpr size_t kMaxScenarioBytes = size_t{1} << 20;
+
+std::optional<size_t> too_deep_at(const std::string& text) {
+  size_t depth = 0;
+  bool in_string = false, escaped = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > kMaxNesting) return i;
+    } else if ((c == '}' || c == ']') && depth > 0) {
+      --depth;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Scenario> parse_scenario(const std::string& text, const std::string& source,
                                        std::string& error) {
+  if (text.size() > kMaxScenarioBytes) {
+    error = "scenario " + quoted(source) + ": larger than " + std::to_string(kMaxScenarioBytes) +
+            " bytes";
+    return std::nullopt;
+  }
+  if (const auto at = too_deep_at(text)) {
+    error = "scenario " + quoted(source) + ": nested more than " + std::to_string(kMaxNesting) +
+            " levels deep (at byte " + std::to_string(*at) + ")";
+    return std::nullopt;
+  }
   Json document;
   try {
     document = Json::parse(text);
@@ -917,9 +955,16 @@ std::optional<Scenario> load_scenario_file(const std::string& path, std::string&
     error = "scenario " + quoted(path) + ": cannot be read";
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parse_scenario(text.str(), path, error);
+  // One byte more than a scenario may take tells a file that is too large
+  // without reading all of it.
+  std::string text(kMaxScenarioBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (in.bad()) {
+    error = "scenario " + quoted(path) + ": cannot be read";
+    return std::nullopt;
+  }
+  return parse_scenario(text, path, error);
 }
 
 std::optional<Scenario> load_scenario_argument(const std::string& argument, std::string& error) {

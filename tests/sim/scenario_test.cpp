@@ -250,6 +250,45 @@ TEST(Scenario, ListsLongerThanACountByteAreRefused) {
   EXPECT_NE(std::string::npos, error.find("cells.lte_intra.cells\": at most 255 entries")) << error;
 }
 
+// The parser and the reader both descend into what they read: a document
+// nested without end, or too large, is refused before either starts.
+TEST(Scenario, DeepOrLargeDocumentsAreRefusedCleanly) {
+  auto nested = [](size_t depth, const std::string& open, const std::string& close) {
+    std::string text;
+    for (size_t i = 0; i < depth; ++i) text += open;
+    for (size_t i = 0; i < depth; ++i) text += close;
+    return text;
+  };
+  struct Row {
+    std::string text;
+    const char* expected;  // nullptr: accepted
+  };
+  const Row rows[] = {
+      {nested(50000, "[", "]"), "nested more than 32 levels deep"},
+      {nested(50000, R"({"a":)", "}"), "nested more than 32 levels deep"},
+      {"{\"cells\": " + nested(40, "[", "]") + "}", "nested more than 32 levels deep"},
+      // Brackets inside texts, escaped quotes included, are not nesting.
+      {R"({"description": "\")" + std::string(100, '[') + R"("})", nullptr},
+      {R"({"description": ")" + std::string(size_t{1} << 20, 'x') + R"("})",
+       "larger than 1048576 bytes"},
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    const auto s = parse_scenario(row.text, "deep.json", error);
+    EXPECT_EQ(row.expected == nullptr, s.has_value()) << error;
+    if (row.expected) {
+      EXPECT_NE(std::string::npos, error.find(row.expected)) << error;
+    }
+  }
+  // A file is read no further than the limit.
+  const std::string path = ::testing::TempDir() + "/large-scenario.json";
+  std::ofstream(path) << R"({"description": ")" << std::string(3 << 20, 'x') << R"("})";
+  std::string error;
+  EXPECT_FALSE(load_scenario_file(path, error));
+  EXPECT_NE(std::string::npos, error.find("larger than 1048576 bytes")) << error;
+  std::filesystem::remove(path);
+}
+
 // The field reference of the documentation is the reader's own table.
 TEST(Scenario, DocumentsCarryTheFieldReferenceAndEveryMessageName) {
   struct Doc {
