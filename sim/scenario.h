@@ -74,6 +74,7 @@ struct Drift {
   uint32_t period_ms = 0;  // never 0 once read
   uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
   int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  int16_t snr = 0;
   bool operator==(const Drift&) const = default;
 };
 
@@ -83,7 +84,12 @@ struct WhenLocked {
   bool service = true;    // false: the modem loses LTE service
   // Otherwise the cell serves with these measurements (those given).
   std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
+  std::optional<int16_t> snr = std::nullopt;
 };
+
+// The signal to interference and noise ratio of a cell that does not give
+// one, in tenths of a dB (the signal info's unit): 10 dB.
+inline constexpr int16_t kDefaultSnr = 100;
 
 struct LteCell {
   uint16_t pci = 0;
@@ -91,6 +97,7 @@ struct LteCell {
   // Its own drift, instead of the common one; what it does once locked by PCI.
   std::optional<Drift> drift = std::nullopt;
   std::optional<WhenLocked> when_locked = std::nullopt;
+  int16_t snr = kDefaultSnr;  // tenths of a dB; not part of the cell location answer
 };
 struct LteIntra {
   uint8_t ue_in_idle = 0;
@@ -150,6 +157,23 @@ struct WcdmaLte {
   std::vector<WcdmaLteCell> cells;
 };
 
+// A 5G NR cell; measurements in tenths of a dB(m), as TLV 0x2F carries them.
+struct NrCell {
+  uint32_t arfcn = 0;  // NR-ARFCN
+  uint16_t band = 0;   // NR band number (n78 is 78)
+  uint64_t global_cell_id = 0;
+  uint16_t pci = 0;
+  int16_t rsrq = 0, rsrp = 0, snr = 0;
+};
+// The NR side of the modem: the NR leg of the LTE serving cell when the
+// scenario has one (non-standalone), else the only serving cell (standalone).
+struct Nr5g {
+  Plmn plmn{};
+  uint32_t tac = 0;           // 24 bits
+  bool idle = false;          // non-standalone: the NR leg is not connected
+  std::vector<NrCell> cells;  // the first serves; the others are where the modem may move
+};
+
 // An absent technology is absent from the cell location answer.
 struct Cells {
   std::optional<Geran> geran;
@@ -161,6 +185,7 @@ struct Cells {
   std::optional<LteWcdma> lte_wcdma;
   std::optional<uint32_t> umts_cell_id;
   std::optional<WcdmaLte> wcdma_lte;
+  std::optional<Nr5g> nr5g = std::nullopt;  // TLVs 0x2E and 0x2F
 };
 
 // ---- Network scan ----
@@ -285,11 +310,29 @@ struct Behaviour {
   uint8_t client_ids_per_service = 10;
 };
 
+// ---- Bands ----
+
+// What the modem can use and, at the start, may use. Band numbers; no LTE
+// (or NR) bands at all means the modem names none and bands play no part in
+// what it hears of that kind.
+struct BandPreferences {
+  std::optional<std::vector<uint16_t>> lte, nr_sa, nr_nsa;  // absent: every supported band
+  bool operator==(const BandPreferences&) const = default;
+};
+struct Bands {
+  uint64_t legacy = 0;            // band capability of GSM, WCDMA and CDMA (DMS TLV 0x01)
+  std::vector<uint16_t> lte, nr;  // supported, in ascending order
+  bool extended_lte = true;       // the selection preference answers TLV 0x23
+  BandPreferences preference;
+  bool operator==(const Bands&) const = default;
+};
+
 struct Scenario {
   std::string name = "default";
   std::string description;
   Identity identity;
   Cells cells;
+  Bands bands;
   std::vector<Network> networks;
   // The network the modem is registered on (by MCC and MNC), if any.
   std::optional<std::pair<uint16_t, uint16_t>> registered;

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <bit>
 #include <fstream>
 #include <set>
 
+#include "sim/bands.h"
 #include "sim/json_fields.h"
 #include "sim/messages.h"
 #include "sim/nas_encoding.h"
@@ -91,6 +93,7 @@ const Schema<Drift>& drift_schema() {
           schema::integer("rsrp", &Drift::rsrp, "amplitude of RSRP, tenths of a dBm"),
           schema::integer("rssi", &Drift::rssi, "amplitude of RSSI, tenths of a dBm"),
           schema::integer("srx_lev", &Drift::srx_lev, "amplitude of Srxlev, whole dB"),
+          schema::integer("snr", &Drift::snr, "amplitude of SNR, tenths of a dB"),
       });
   return s;
 }
@@ -114,9 +117,10 @@ const Schema<WhenLocked>& when_locked_schema() {
                           "the cell's RSSI from then on, tenths of a dBm"),
           schema::integer("srx_lev", &WhenLocked::srx_lev,
                           "the cell's Srxlev from then on, whole dB"),
+          schema::integer("snr", &WhenLocked::snr, "the cell's SNR from then on, tenths of a dB"),
       },
       [](const WhenLocked& w, const std::string& path) {
-        if (!w.service && (w.rsrq || w.rsrp || w.rssi || w.srx_lev))
+        if (!w.service && (w.rsrq || w.rsrp || w.rssi || w.srx_lev || w.snr))
           throw FieldError(path, "a cell without service has no measurements");
       });
   return s;
@@ -131,6 +135,9 @@ const Schema<LteCell>& lte_cell_schema() {
           schema::integer("rsrp", &LteCell::rsrp, "RSRP, tenths of a dBm"),
           schema::integer("rssi", &LteCell::rssi, "RSSI, tenths of a dBm"),
           schema::integer("srx_lev", &LteCell::srx_lev, "Srxlev, whole dB"),
+          schema::integer("snr", &LteCell::snr,
+                          "SINR, tenths of a dB (default 100); the signal info reports it, the "
+                          "cell location answer has no field for it"),
           schema::optional_object("drift", &LteCell::drift, drift_schema(),
                                   "the cell's own drift, instead of behaviour.drift"),
           schema::optional_object("when_locked", &LteCell::when_locked, when_locked_schema(),
@@ -385,6 +392,56 @@ const Schema<WcdmaLte>& wcdma_lte_schema() {
   return s;
 }
 
+const Schema<NrCell>& nr_cell_schema() {
+  static const Schema<NrCell> s(
+      "nr_cell", "A 5G NR cell and its measurements.",
+      {
+          schema::integer("arfcn", &NrCell::arfcn, "NR-ARFCN", Bounds<uint32_t>{0, 3279165}),
+          schema::custom<NrCell>(
+              "band", "integer, an NR band with a value in the RF band information",
+              "the NR band (78 for n78); required",
+              [](const Json& j, const std::string& path, NrCell& c) {
+                c.band = read_integer<uint16_t>(j, path);
+                if (!nr_active_band(c.band))
+                  throw FieldError(path, "n" + std::to_string(c.band) +
+                                             " has no active band value of the RF band "
+                                             "information; known are n1 to n86 and n257 to n261");
+              }),
+          schema::integer("global_cell_id", &NrCell::global_cell_id, "global cell id"),
+          schema::integer("pci", &NrCell::pci, "physical cell id", Bounds<uint16_t>{0, 1007}),
+          schema::integer("rsrq", &NrCell::rsrq, "RSRQ, tenths of a dB"),
+          schema::integer("rsrp", &NrCell::rsrp, "RSRP, tenths of a dBm"),
+          schema::integer("snr", &NrCell::snr, "SNR, tenths of a dB"),
+      },
+      [](const NrCell& c, const std::string& path) {
+        if (c.band == 0) throw FieldError(ObjectReader::child_path(path, "band"), "missing");
+      });
+  return s;
+}
+
+const Schema<Nr5g>& nr5g_schema() {
+  static const Schema<Nr5g> s(
+      "nr5g",
+      "TLVs 0x2E and 0x2F: the NR leg of the LTE serving cell when the scenario has lte_intra "
+      "(non-standalone), else the modem's NR serving cell (standalone).",
+      {
+          plmn("plmn", &Nr5g::plmn, "PLMN"),
+          schema::integer("tac", &Nr5g::tac, "tracking area code, 24 bits",
+                          Bounds<uint32_t>{0, 0xFFFFFF}),
+          schema::boolean("idle", &Nr5g::idle,
+                          "non-standalone only: the NR leg is not connected, so the modem reports "
+                          "no NR cell and the signal info reports NR as not connected"),
+          schema::list("cells", &Nr5g::cells, nr_cell_schema(),
+                       "the first serves while its band is allowed; otherwise the strongest "
+                       "allowed of the others (by RSRP) does"),
+      },
+      [](const Nr5g& n, const std::string& path) {
+        if (n.idle && n.cells.empty())
+          throw FieldError(ObjectReader::child_path(path, "cells"), "an idle NR leg needs a cell");
+      });
+  return s;
+}
+
 const Schema<Cells>& cells_schema() {
   static const Schema<Cells> s(
       "cells",
@@ -402,7 +459,85 @@ const Schema<Cells>& cells_schema() {
           schema::nullable_integer("umts_cell_id", &Cells::umts_cell_id,
                                    "TLV 0x17: the UMTS cell id, 32 bits"),
           schema::nullable_object("wcdma_lte", &Cells::wcdma_lte, wcdma_lte_schema(), "TLV 0x18"),
+          schema::nullable_object("nr5g", &Cells::nr5g, nr5g_schema(), "TLVs 0x2E and 0x2F"),
       });
+  return s;
+}
+
+// ---- Bands ----
+
+// A list of band numbers, each once, kept in ascending order.
+std::vector<uint16_t> read_band_list(const Json& j, const std::string& path, uint16_t max_band) {
+  auto bands = schema::read_list<uint16_t>(
+      j, path, max_band, [max_band](const Json& v, const std::string& p) {
+        return schema::read_bounded<uint16_t>(v, p, Bounds<uint16_t>{1, max_band});
+      });
+  std::sort(bands.begin(), bands.end());
+  const auto twice = std::adjacent_find(bands.begin(), bands.end());
+  if (twice != bands.end())
+    throw FieldError(path, "band " + std::to_string(*twice) + " given twice");
+  return bands;
+}
+
+template <class T, class M>
+Field<T> band_list(const char* name, M T::*member, uint16_t max_band, const char* meaning) {
+  return schema::custom<T>(
+      name, "list of integers 1 to " + std::to_string(max_band) + ", each once", meaning,
+      [member, max_band](const Json& j, const std::string& path, T& out) {
+        out.*member = read_band_list(j, path, max_band);
+      });
+}
+
+const Schema<BandPreferences>& band_preferences_schema() {
+  static const Schema<BandPreferences> s(
+      "band_preference",
+      "The bands the modem may use at the start, per kind; a kind left out may use every band "
+      "it supports.",
+      {
+          band_list("lte", &BandPreferences::lte, kMaxLteBand, "LTE bands"),
+          band_list("nr_sa", &BandPreferences::nr_sa, kMaxNrBand,
+                    "NR bands of a standalone NR cell"),
+          band_list("nr_nsa", &BandPreferences::nr_nsa, kMaxNrBand,
+                    "NR bands of the NR leg of an LTE cell"),
+      });
+  return s;
+}
+
+// The preferences at the start must be bands the modem has, at least one.
+void check_bands(const Bands& b, const std::string& path) {
+  auto check = [&](const std::optional<std::vector<uint16_t>>& enabled,
+                   const std::vector<uint16_t>& supported, const char* kind, const char* list) {
+    if (!enabled) return;
+    const std::string at = ObjectReader::child_path(path, "preference") + "." + kind;
+    if (enabled->empty()) throw FieldError(at, "at least one band is needed");
+    for (uint16_t band : *enabled) {
+      if (!std::binary_search(supported.begin(), supported.end(), band))
+        throw FieldError(at, "band " + std::to_string(band) + " is not in bands." + list);
+    }
+  };
+  check(b.preference.lte, b.lte, "lte", "lte");
+  check(b.preference.nr_sa, b.nr, "nr_sa", "nr");
+  check(b.preference.nr_nsa, b.nr, "nr_nsa", "nr");
+}
+
+const Schema<Bands>& bands_schema() {
+  static const Schema<Bands> s(
+      "bands",
+      "The bands the modem supports (message 0x0045 of the device management service) and those "
+      "its selection preference enables at the start; each field given replaces the base's. A "
+      "cell in a band the modem does not list is heard whatever the preference.",
+      {
+          schema::integer("legacy", &Bands::legacy,
+                          "the 64-bit band capability mask of GSM, WCDMA and CDMA (TLV 0x01)"),
+          band_list("lte", &Bands::lte, kMaxLteBand, "the LTE bands it supports"),
+          band_list("nr", &Bands::nr, kMaxNrBand, "the NR bands it supports"),
+          schema::boolean("extended_lte", &Bands::extended_lte,
+                          "false: the selection preference answer has no extended LTE bands "
+                          "(TLV 0x23), as older modems; default true"),
+          schema::object("preference", &Bands::preference, band_preferences_schema(),
+                         "the bands enabled at the start (default: every supported band)"),
+      },
+      check_bands);
   return s;
 }
 
@@ -851,6 +986,8 @@ const Schema<Scenario>& scenario_schema() {
                                 "the modem's identity"),
           schema::merged_object("cells", &Scenario::cells, cells_schema(),
                                 "the cell location answer"),
+          schema::merged_object("bands", &Scenario::bands, bands_schema(),
+                                "the bands it supports and prefers"),
           schema::list("networks", &Scenario::networks, network_schema(),
                        "the networks in sight; replaces the base's whole", 0xFFFF),
           schema::custom<Scenario>(

@@ -328,7 +328,7 @@ TEST_F(Qmicli, ReadsTheModemsIdentity) {
 
 TEST_F(Qmicli, UnknownMessagesFailWithInvalidQmiCommand) {
   EXPECT_TRUE(Expected()("QMI protocol error (71): 'InvalidQmiCommand'")
-                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+                  .found_in(qmicli({"--nas-get-home-network"})));
 }
 
 // Every measurement qmicli shows with a unit lies in the range a modem can

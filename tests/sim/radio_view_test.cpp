@@ -145,6 +145,100 @@ TEST(RadioView, LockedChannelsKeepTheirFullWidth) {
   }
 }
 
+RadioSettings lte_bands(BandSet enabled) {
+  RadioSettings settings;
+  settings.lte = {{2, 4, 12}, std::move(enabled)};
+  return settings;
+}
+
+// The default cells by band: 5110 (12) serving, 2000 (4: 41 at -970, 402)
+// and 850 (2: 133 at -990); WCDMA's LTE neighbours on 5110 and 2000.
+TEST(RadioView, DisabledLteBandsLeaveTheReport) {
+  struct Row {
+    const char* what;
+    RadioSettings settings;
+    std::pair<uint32_t, uint32_t> serving;
+    std::vector<uint16_t> inter;  // the inter-frequency EARFCNs left
+  };
+  RadioSettings locked = lte_bands({2, 4});
+  locked.locks.lte_pci = {1, 5110, 312};
+  RadioSettings none = lte_bands({7});
+  none.lte.supported.insert(7);
+  RadioSettings unsupported = lte_bands({2});
+  unsupported.lte.supported = {2, 12};  // band 4 is not the modem's: its cells stay
+  const Row rows[] = {
+      {"every band", lte_bands({2, 4, 12}), {5110, 257}, {2000, 850}},
+      {"serving band off: the strongest allowed cell", lte_bands({2, 4}), {2000, 41}, {850}},
+      {"only band 2", lte_bands({2}), {850, 133}, {}},
+      {"no band with cells", none, {0, 0}, {}},
+      {"a lock on a cell of a disabled band", locked, {0, 0}, {}},
+      {"a band the modem does not list", unsupported, {2000, 41}, {850}},
+  };
+  const Cells base = default_scenario().cells;
+  for (const auto& row : rows) {
+    const Cells view = radio_view(base, row.settings);
+    EXPECT_EQ(row.serving, lte_serving(view)) << row.what;
+    std::vector<uint16_t> inter;
+    if (view.lte_inter) {
+      for (const auto& f : view.lte_inter->frequencies) inter.push_back(f.earfcn);
+    }
+    EXPECT_EQ(row.inter, inter) << row.what;
+    if (!view.lte_intra) {
+      EXPECT_FALSE(view.lte_inter || view.lte_gsm || view.lte_wcdma) << row.what;
+    }
+  }
+  const Cells two = radio_view(base, lte_bands({2, 12}));
+  ASSERT_EQ(1u, two.wcdma_lte->cells.size()) << "WCDMA no longer hears 2000 (band 4)";
+  EXPECT_EQ(5110, two.wcdma_lte->cells[0].earfcn);
+}
+
+// The NR cell that serves, or 0: n78 first, then n41 (weaker), then n28.
+TEST(RadioView, NrFollowsItsBandsAndItsAnchor) {
+  Nr5g nr;
+  nr.cells = {{632628, 78, 1, 393, -105, -925, 183},
+              {520110, 41, 2, 120, -125, -1010, 64},
+              {151600, 28, 3, 7, -130, -1050, 20}};
+  const BandSet all = {28, 41, 78};
+  struct Row {
+    const char* what;
+    bool anchored;  // an LTE serving cell (non-standalone)
+    BandSet sa, nsa;
+    std::optional<uint16_t> mode;
+    bool lte_locked_away = false, idle = false;
+    uint32_t serving;
+  };
+  const Row rows[] = {
+      {"standalone, every band", false, all, {}, {}, false, false, 632628},
+      {"standalone without n78: the strongest other",
+       false,
+       {28, 41},
+       all,
+       {},
+       false,
+       false,
+       520110},
+      {"standalone, non-standalone bands play no part", false, all, {78}, {}, false, false, 632628},
+      {"non-standalone without n78", true, all, {28, 41}, {}, false, false, 520110},
+      {"non-standalone, only n28", true, {78}, {28}, {}, false, false, 151600},
+      {"no NR in the mode", true, all, all, kModeLte, false, false, 0},
+      {"the anchor lost", true, all, all, {}, true, false, 0},
+      {"an idle leg", true, all, all, {}, false, true, 0},
+  };
+  for (const auto& row : rows) {
+    Cells base;
+    if (row.anchored) base = default_scenario().cells;
+    base.nr5g = nr;
+    base.nr5g->idle = row.idle;
+    RadioSettings settings;
+    settings.nr_sa = {all, row.sa};
+    settings.nr_nsa = {all, row.nsa};
+    settings.mode = row.mode;
+    if (row.lte_locked_away) settings.locks.lte_pci = {1, 9999, 1};
+    const Cells view = radio_view(base, settings);
+    EXPECT_EQ(row.serving, view.nr5g ? view.nr5g->cells.at(0).arfcn : 0) << row.what;
+  }
+}
+
 TEST(RadioView, ModePreferenceRemovesTechnologies) {
   Cells base = default_scenario().cells;
   base.geran = Geran{};

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "sim/messages.h"
 #include "sim/nas_encoding.h"
@@ -38,6 +39,16 @@ TEST(Scenario, DefaultFileIsTheBuiltInDefault) {
   EXPECT_EQ(builtin.identity.firmware_revision, file->identity.firmware_revision);
   EXPECT_EQ(builtin.sessions[0].ipv4, file->sessions[0].ipv4);
   EXPECT_EQ(builtin.scan.duration_ms, file->scan.duration_ms);
+  EXPECT_EQ(builtin.bands, file->bands);
+  auto snrs = [](const Scenario& s) {
+    std::vector<int16_t> out;
+    for (const auto& c : s.cells.lte_intra->cells) out.push_back(c.snr);
+    for (const auto& f : s.cells.lte_inter->frequencies) {
+      for (const auto& c : f.cells) out.push_back(c.snr);
+    }
+    return out;
+  };
+  EXPECT_EQ(snrs(builtin), snrs(*file));
 }
 
 TEST(Scenario, EveryBundledScenarioLoads) {
@@ -229,6 +240,21 @@ TEST(Scenario, BadDocumentsNameFileAndField) {
        R"(field "cells.lte_intra.cells[0].when_locked": a cell without service)"},
       {R"({"cells": {"lte_intra": {"cells": [{"when_locked": {"afer_ms": 1}}]}}})",
        R"(field "cells.lte_intra.cells[0].when_locked.afer_ms": unknown field)"},
+      {R"({"bands": {"lte": [3, 1, 3]}})", R"(field "bands.lte": band 3 given twice)"},
+      {R"({"bands": {"lte": [0]}})", R"(field "bands.lte[0]": expected an integer from 1 to 256)"},
+      {R"({"bands": {"nr": [513]}})", R"(field "bands.nr[0]")"},
+      {R"({"bands": {"lte": [1], "preference": {"lte": [2]}}})",
+       R"(field "bands.preference.lte": band 2 is not in bands.lte)"},
+      {R"({"bands": {"nr": [78], "preference": {"nr_nsa": []}}})",
+       R"(field "bands.preference.nr_nsa": at least one band)"},
+      {R"({"cells": {"nr5g": {"cells": [{"arfcn": 1}]}}})",
+       R"(field "cells.nr5g.cells[0].band": missing)"},
+      {R"({"cells": {"nr5g": {"cells": [{"band": 4}]}}})",
+       R"(field "cells.nr5g.cells[0].band": n4 has no active band value)"},
+      {R"({"cells": {"nr5g": {"cells": [{"band": 78, "pci": 1008}]}}})",
+       R"(field "cells.nr5g.cells[0].pci")"},
+      {R"({"cells": {"nr5g": {"tac": 16777216}}})", R"(field "cells.nr5g.tac")"},
+      {R"({"cells": {"nr5g": {"idle": true}}})", R"(field "cells.nr5g.cells": an idle NR leg)"},
       {R"({"cells": {"lte_intra": {"earfcn": 7, "cells": [{"pci": 1, "drift": {"period_ms": 1}}]},
           "lte_inter": {"frequencies": [{"earfcn": 7, "cells": [{"pci": 1, "when_locked": {}}]}]}}})",
        R"(field "cells.lte_inter.frequencies[0].cells[0]": EARFCN 7 PCI 1 already has)"},
@@ -310,8 +336,20 @@ TEST(Scenario, DocumentsCarryTheFieldReferenceAndEveryMessageName) {
     const auto end = text.find(doc.end);
     ASSERT_TRUE(begin != std::string::npos && end != std::string::npos) << doc.path;
     const auto from = begin + std::string(doc.begin).size();
-    EXPECT_EQ(scenario_field_reference(doc.format), text.substr(from, end - from))
-        << doc.path << " is out of date: run scripts/scenario-fields";
+    std::istringstream expected(scenario_field_reference(doc.format));
+    std::istringstream found(text.substr(from, end - from));
+    std::string want, got;
+    for (size_t line = 1;; ++line) {
+      const bool more_expected = static_cast<bool>(std::getline(expected, want));
+      const bool more_found = static_cast<bool>(std::getline(found, got));
+      if (!more_expected && !more_found) break;
+      if (more_expected == more_found && want == got) continue;
+      ADD_FAILURE() << doc.path << " is out of date from its reference line " << line
+                    << " (run scripts/scenario-fields): expected \""
+                    << (more_expected ? want : "(end)") << "\", found \""
+                    << (more_found ? got : "(end)") << "\"";
+      break;
+    }
     for (const auto& m : message_table())
       EXPECT_NE(std::string::npos, text.find(std::string(m.name))) << doc.path << ": " << m.name;
   }
