@@ -562,6 +562,28 @@ TEST_F(QmicliNsa, DecodesTheNrLegOfTheCellLocation) {
   EXPECT_TRUE(earfcn_bands_agree(out));
 }
 
+// A standalone NR modem: NR alone in every answer, and no NR entry among the
+// 16-bit channels of the RF band information.
+TEST_F(QmicliModem, StandaloneNrServesAlone) {
+  start(std::string(VANT_SOURCE_DIR) + "/sim/scenarios/5g-sa.json");
+  if (HasFatalFailure() || IsSkipped()) return;
+  const NrCell& nr = scenario_.cells.nr5g->cells[0];
+  const std::string cells = qmicli({"--nas-get-cell-location-info"});
+  EXPECT_TRUE(
+      Expected()("5GNR ARFCN: " + q(nr.arfcn))("Physical Cell ID: " + q(nr.pci)).found_in(cells));
+  EXPECT_EQ(std::string::npos, cells.find("LTE Info")) << cells;
+  const std::string signal = qmicli({"--nas-get-signal-info"});
+  EXPECT_TRUE(
+      Expected()("5G:")("RSRP: '" + std::to_string(whole(nr.rsrp)) + " dBm'").found_in(signal));
+  EXPECT_EQ(std::string::npos, signal.find("LTE:")) << signal;
+  const std::string bands = qmicli({"--nas-get-rf-band-info"});
+  EXPECT_TRUE(Expected()("Band Information:")("Band Information (Extended):")(
+                  "Radio Interface:   '5gnr'")("Active Channel:    " + q(nr.arfcn))
+                  .found_in(bands));
+  const std::string nr_entry = "Radio Interface:   '5gnr'";
+  EXPECT_EQ(bands.find(nr_entry), bands.rfind(nr_entry)) << "only in the extended list: " << bands;
+}
+
 // A modem whose bands at the start leave out its serving cell's: the serving
 // cell moves to the strongest cell of an allowed band, or LTE service is lost.
 struct BandStart {
