@@ -20,8 +20,7 @@ std::string markdown_cell(const std::string& text) {
   return out;
 }
 
-// Text safe in a roff line: backslashes and hyphens escaped, and a line that
-// would begin with a control character defused.
+// Text safe in roff: backslashes and hyphens escaped.
 std::string roff_text(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -33,7 +32,32 @@ std::string roff_text(const std::string& text) {
       out += c;
     }
   }
-  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+  return out;
+}
+
+// roff text filled into lines of at most 80 bytes, broken at spaces; a line
+// that would begin with a control character is defused.
+std::string roff_lines(const std::string& text) {
+  constexpr size_t kWidth = 80;
+  const std::string escaped = roff_text(text);
+  std::string out, line;
+  auto flush = [&] {
+    if (line.empty()) return;
+    if (line[0] == '.' || line[0] == '\'') line.insert(0, "\\&");
+    out += line + "\n";
+    line.clear();
+  };
+  size_t at = 0;
+  while (at < escaped.size()) {
+    const size_t space = escaped.find(' ', at);
+    const std::string word =
+        escaped.substr(at, space == std::string::npos ? std::string::npos : space - at);
+    at = space == std::string::npos ? escaped.size() : space + 1;
+    if (word.empty()) continue;
+    if (!line.empty() && line.size() + 1 + word.size() > kWidth) flush();
+    line += (line.empty() ? "" : " ") + word;
+  }
+  flush();
   return out;
 }
 
@@ -52,10 +76,10 @@ void render_markdown(const ObjectDoc& o, std::string& out) {
 }
 
 void render_roff(const ObjectDoc& o, std::string& out) {
-  out += ".SS " + roff_text(o.name) + "\n" + roff_text(o.meaning) + "\n";
+  out += ".SS " + roff_text(o.name) + "\n" + roff_lines(o.meaning);
   for (const auto& f : o.fields)
-    out += ".TP\n.B " + roff_text(f.name) + "\n(" + roff_text(f.takes) + ")\n" +
-           roff_text(f.meaning) + "\n";
+    out += ".TP\n.B " + roff_text(f.name) + "\n" + roff_lines("(" + f.takes + ")") +
+           roff_lines(f.meaning);
 }
 
 }  // namespace
