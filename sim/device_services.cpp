@@ -2,6 +2,8 @@
 // instance and the modem's identity.
 #include "qmux/response.h"
 #include "qmux/tlv.h"
+#include "sim/bands.h"
+#include "sim/nas_encoding.h"
 #include "sim/services.h"
 
 namespace vant::sim {
@@ -57,6 +59,29 @@ Reply dms_get_revision(const Frame& request, ModemState& state) {
 
 Reply dms_get_ids(const Frame& request, ModemState& state) {
   return text_answer(request, kImeiTlv, state.scenario.identity.imei);
+}
+
+// TLV 0x01 the legacy mask, and with LTE bands 0x10 (bands 1 to 64) and 0x12
+// (every band), with NR bands 0x13: lists of a 16-bit count and band numbers.
+Reply dms_get_band_capabilities(const Frame& request, ModemState& state) {
+  const Bands& b = state.scenario.bands;
+  TlvBuilder tlvs;
+  tlvs.add_result(0);
+  put_u64(tlvs.begin(0x01), b.legacy);
+  tlvs.end();
+  auto band_list = [&](uint8_t type, const std::vector<uint16_t>& bands) {
+    auto& w = tlvs.begin(type);
+    w.u16(static_cast<uint16_t>(bands.size()));
+    for (uint16_t band : bands) w.u16(band);
+    tlvs.end();
+  };
+  if (!b.lte.empty()) {
+    put_u64(tlvs.begin(0x10), band_mask(BandSet(b.lte.begin(), b.lte.end()), 1)[0]);
+    tlvs.end();
+    band_list(0x12, b.lte);
+  }
+  if (!b.nr.empty()) band_list(0x13, b.nr);
+  return {qmux::response_to(request, tlvs.take())};
 }
 
 }  // namespace vant::sim

@@ -4,12 +4,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "sim/emulator.h"
 #include "sim/pty_link.h"
 #include "sim/scenario_json.h"
+#include "sim/schema.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ struct Options {
   std::string link;
   std::string scenario;
   bool help = false;
+  std::optional<vant::sim::schema::Format> fields;
 };
 
 struct OptionRow {
@@ -44,6 +47,9 @@ void print_help(FILE* out) {
     const std::string usage = std::string(o.name) + " " + o.argument;
     std::fprintf(out, "  %-17s %s\n", usage.c_str(), o.help);
   }
+  std::fprintf(out, "  %-17s %s\n", "--scenario-fields[=FORMAT]",
+               "list every field a scenario may hold and exit; FORMAT text (default), markdown "
+               "or roff");
   std::fprintf(out, "  %-17s %s\n\nBundled scenarios: %s\n", "--help", "show this text",
                vant::sim::bundled_scenario_dir().c_str());
 }
@@ -54,6 +60,21 @@ bool parse(int argc, char** argv, Options& options) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      continue;
+    }
+    if (arg == "--scenario-fields" || arg.starts_with("--scenario-fields=")) {
+      using vant::sim::schema::Format;
+      const std::string format = arg.size() > 17 ? arg.substr(18) : "text";
+      if (format == "text") {
+        options.fields = Format::text;
+      } else if (format == "markdown") {
+        options.fields = Format::markdown;
+      } else if (format == "roff") {
+        options.fields = Format::roff;
+      } else {
+        std::fprintf(stderr, "vantsim: unknown field list format: %s\n", format.c_str());
+        return false;
+      }
       continue;
     }
     const OptionRow* row = nullptr;
@@ -106,6 +127,10 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, options)) return 2;
   if (options.help) {
     print_help(stdout);
+    return 0;
+  }
+  if (options.fields) {
+    std::fputs(vant::sim::scenario_field_reference(*options.fields).c_str(), stdout);
     return 0;
   }
   if (options.link.empty()) {

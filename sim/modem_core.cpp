@@ -35,13 +35,13 @@ uint64_t ModemCore::ms_since_start(Clock::time_point now) const {
 }
 
 // An outage that began since we last looked was a restart: the modem forgot
-// every client id it had handed out.
+// every client id it had handed out, and preferences set until power cycle.
 void ModemCore::catch_up(Clock::time_point now) {
   const uint64_t begun = timeline_.outages_begun(ms_since_start(now));
   if (begun == seen_outages_) return;
   restarts_ += static_cast<uint32_t>(begun - seen_outages_);
   seen_outages_ = begun;
-  state_.client_ids.release_all();
+  state_.restart();
 }
 
 Writes ModemCore::begin_stream(Clock::time_point now) {
@@ -136,7 +136,7 @@ ModelSnapshot ModemCore::snapshot() {
   ModelSnapshot s;
   s.locks = state_.locks;
   s.registered = state_.registered;
-  s.selection_preference = state_.selection_preference;
+  s.selection_preference = state_.preference.tlvs;
   s.allocated_client_ids = state_.client_ids.counts();
   s.restarts = restarts_;
   return s;

@@ -203,7 +203,34 @@ void put_value_list(WireWriter& w, const std::vector<ScanValue>& values) {
   }
 }
 
+// TLV 0x2F: the serving NR cell, measurements in tenths.
+void put_nr_cell(WireWriter& w, const Nr5g& n) {
+  const NrCell& c = n.cells.front();
+  put_plmn(w, n.plmn);
+  // The tracking area code is three bytes, most significant first.
+  w.u8(static_cast<uint8_t>(n.tac >> 16));
+  w.u8(static_cast<uint8_t>(n.tac >> 8));
+  w.u8(static_cast<uint8_t>(n.tac));
+  put_u64(w, c.global_cell_id);
+  w.u16(c.pci);
+  w.i16(c.rsrq);
+  w.i16(c.rsrp);
+  w.i16(c.snr);
+}
+
 }  // namespace
+
+void put_u64(WireWriter& w, uint64_t value) {
+  w.u32(static_cast<uint32_t>(value));
+  w.u32(static_cast<uint32_t>(value >> 32));
+}
+
+bool get_u64(qmux::WireReader& r, uint64_t& value) {
+  uint32_t low = 0, high = 0;
+  if (r.remaining() < 8 || !r.u32(low) || !r.u32(high)) return false;
+  value = uint64_t{high} << 32 | low;
+  return true;
+}
 
 void encode_cell_location(const Cells& cells, TlvBuilder& out) {
   put_tlv(out, 0x10, cells.geran, put_geran);
@@ -215,6 +242,12 @@ void encode_cell_location(const Cells& cells, TlvBuilder& out) {
   put_tlv(out, 0x16, cells.lte_wcdma, put_lte_wcdma);
   put_tlv(out, 0x17, cells.umts_cell_id, [](WireWriter& w, uint32_t id) { w.u32(id); });
   put_tlv(out, 0x18, cells.wcdma_lte, put_wcdma_lte);
+  if (cells.nr5g && !cells.nr5g->cells.empty()) {
+    out.begin(0x2E).u32(cells.nr5g->cells.front().arfcn);
+    out.end();
+    put_nr_cell(out.begin(0x2F), *cells.nr5g);
+    out.end();
+  }
 }
 
 uint8_t network_status_byte(const Network& n,

@@ -13,8 +13,12 @@
 
 namespace vant::sim {
 
+// A 64-bit word as two 32-bit ones, low first: little-endian like the rest.
+void put_u64(qmux::WireWriter& w, uint64_t value);
+bool get_u64(qmux::WireReader& r, uint64_t& value);
+
 // TLVs 0x10 to 0x18 of the cell location answer, each present when the
-// technology is.
+// technology is, and 0x2E and 0x2F with an NR cell.
 void encode_cell_location(const Cells& cells, qmux::TlvBuilder& out);
 
 // TLVs 0x10 to 0x13, 0x17 and 0x18 of the network scan answer. The service

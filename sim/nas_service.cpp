@@ -1,7 +1,11 @@
 #include <algorithm>
+#include <climits>
+#include <iterator>
+#include <map>
 
 #include "qmux/response.h"
 #include "qmux/tlv.h"
+#include "sim/bands.h"
 #include "sim/nas_encoding.h"
 #include "sim/services.h"
 
@@ -44,8 +48,28 @@ constexpr PreferenceTlv kPreferenceTlvs[] = {
     {0x1E, Width::counted_bytes, 0}, {0x1F, Width::fixed, 4},  {0x20, Width::fixed, 10},
     {0x22, Width::fixed, 1},         {0x24, Width::fixed, 32}, {0x26, Width::fixed, 8},
     {0x27, Width::fixed, 8},         {0x28, Width::fixed, 8},  {0x29, Width::fixed, 4},
-    {0x2A, Width::counted_words, 0}, {0x2B, Width::fixed, 32},
+    {0x2A, Width::counted_words, 0}, {0x2B, Width::fixed, 32}, {0x2F, Width::fixed, 64},
+    {0x30, Width::fixed, 64},
 };
+
+// The band masks of the request (bands 1 to 64, then 4 and 8 words), and how
+// long what it sets lasts.
+constexpr uint8_t kLteBandsTlv = 0x15;
+constexpr uint8_t kChangeDurationTlv = 0x17;
+constexpr uint8_t kExtendedLteBandsTlv = 0x24;
+constexpr uint8_t kNrSaBandsTlv = 0x2F;
+constexpr uint8_t kNrNsaBandsTlv = 0x30;
+constexpr uint8_t kUntilPowerCycle = 0;
+constexpr uint8_t kPermanent = 1;
+
+// Radio interfaces of the RF band information.
+constexpr uint8_t kRadioGsm = 0x04;
+constexpr uint8_t kRadioUmts = 0x05;
+constexpr uint8_t kRadioLte = 0x08;
+constexpr uint8_t kRadioNr5g = 0x0C;
+
+// What the signal info reports of NR that is not connected.
+constexpr int16_t kNrNotConnected = INT16_MIN;
 
 bool width_fits(const PreferenceTlv& row, std::span<const uint8_t> value) {
   switch (row.width) {
@@ -99,7 +123,189 @@ uint16_t read_lock(const Frame& request, uint8_t type, size_t words, LockValue& 
   return out.status > 1 ? kErrInvalidArgument : 0;
 }
 
+std::vector<uint64_t> words_of(std::span<const uint8_t> value) {
+  std::vector<uint64_t> words;
+  WireReader r(value);
+  uint64_t word = 0;
+  while (get_u64(r, word)) words.push_back(word);
+  return words;
+}
+
+// The bands the request leaves enabled, starting from `from` (the bands in
+// force by default); none when it enables a band the modem does not support
+// or leaves a kind it names with no band at all.
+std::optional<BandPreference> requested_bands(
+    const std::map<uint8_t, std::span<const uint8_t>>& given, const ModemState& state,
+    const BandPreference* from = nullptr) {
+  BandPreference bands = from ? *from : state.preference.bands;
+  const Bands& supported = state.scenario.bands;
+  auto valid = [](const BandSet& enabled, const std::vector<uint16_t>& supported) {
+    return !enabled.empty() && std::all_of(enabled.begin(), enabled.end(), [&](uint16_t b) {
+      return std::binary_search(supported.begin(), supported.end(), b);
+    });
+  };
+  auto find = [&](uint8_t type) -> std::optional<std::span<const uint8_t>> {
+    const auto it = given.find(type);
+    if (it == given.end()) return std::nullopt;
+    return it->second;
+  };
+  if (const auto extended = find(kExtendedLteBandsTlv)) {
+    bands.lte = bands_of_mask(words_of(*extended));
+  } else if (const auto low = find(kLteBandsTlv)) {
+    // Bands 1 to 64 as given; those above keep their state.
+    BandSet lte = bands_of_mask(words_of(*low));
+    for (uint16_t b : bands.lte) {
+      if (b > 64) lte.insert(b);
+    }
+    bands.lte = std::move(lte);
+  }
+  if (const auto sa = find(kNrSaBandsTlv)) bands.nr_sa = bands_of_mask(words_of(*sa));
+  if (const auto nsa = find(kNrNsaBandsTlv)) bands.nr_nsa = bands_of_mask(words_of(*nsa));
+  const bool lte_given = find(kExtendedLteBandsTlv) || find(kLteBandsTlv);
+  if (lte_given && !valid(bands.lte, supported.lte)) return std::nullopt;
+  if (find(kNrSaBandsTlv) && !valid(bands.nr_sa, supported.nr)) return std::nullopt;
+  if (find(kNrNsaBandsTlv) && !valid(bands.nr_nsa, supported.nr)) return std::nullopt;
+  return bands;
+}
+
+void put_words(TlvBuilder& out, uint8_t type, const BandSet& bands, size_t words) {
+  auto& w = out.begin(type);
+  for (uint64_t word : band_mask(bands, words)) put_u64(w, word);
+  out.end();
+}
+
+// Tenths of a dB(m) to whole ones, halves away from zero.
+int16_t whole(int16_t tenths) {
+  const int32_t t = tenths;
+  return static_cast<int16_t>((t >= 0 ? t + 5 : t - 5) / 10);
+}
+
+int8_t to_i8(int32_t value) {
+  return static_cast<int8_t>(std::clamp<int32_t>(value, INT8_MIN, INT8_MAX));
+}
+
 }  // namespace
+
+Reply nas_get_system_selection_preference(const Frame& request, ModemState& state) {
+  TlvBuilder tlvs;
+  tlvs.add_result(0);
+  tlvs.begin(0x11).u16(state.mode_preference());
+  tlvs.end();
+  const Bands& b = state.scenario.bands;
+  const auto& set = state.preference.tlvs;
+  if (const auto legacy = set.find(0x12); legacy != set.end()) {
+    tlvs.add(0x12, legacy->second);
+  } else {
+    put_u64(tlvs.begin(0x12), b.legacy);
+    tlvs.end();
+  }
+  const BandPreference& enabled = state.preference.bands;
+  if (!b.lte.empty()) {
+    put_words(tlvs, 0x15, enabled.lte, 1);
+    if (b.extended_lte) put_words(tlvs, 0x23, enabled.lte, 4);
+  }
+  if (!b.nr.empty()) {
+    put_words(tlvs, 0x2C, enabled.nr_sa, 8);
+    put_words(tlvs, 0x2D, enabled.nr_nsa, 8);
+  }
+  return {qmux::response_to(request, tlvs.take())};
+}
+
+Reply nas_get_rf_band_information(const Frame& request, ModemState& state) {
+  struct Entry {
+    uint8_t interface;
+    uint16_t band;
+    uint32_t channel;
+  };
+  std::vector<Entry> entries;
+  const Cells c = state.cells_now();
+  auto add = [&](uint8_t interface, std::optional<uint16_t> band, uint32_t channel) {
+    if (band) entries.push_back({interface, *band, channel});
+  };
+  if (c.geran) add(kRadioGsm, gsm_active_band(c.geran->arfcn), c.geran->arfcn);
+  if (c.umts) add(kRadioUmts, umts_active_band(c.umts->uarfcn), c.umts->uarfcn);
+  if (c.lte_intra) {
+    const auto band = lte_band_of_earfcn(c.lte_intra->earfcn);
+    if (band) add(kRadioLte, lte_active_band(*band), c.lte_intra->earfcn);
+  }
+  if (c.nr5g) {
+    const NrCell& nr = c.nr5g->cells.front();
+    add(kRadioNr5g, nr_active_band(nr.band), nr.arfcn);
+  }
+  TlvBuilder tlvs;
+  tlvs.add_result(0);
+  // The first list has 16-bit channels: an NR-ARFCN is only in the second.
+  std::vector<Entry> short_entries;
+  std::copy_if(entries.begin(), entries.end(), std::back_inserter(short_entries),
+               [](const Entry& e) { return e.channel <= 0xFFFF; });
+  auto& list = tlvs.begin(0x01);
+  list.u8(static_cast<uint8_t>(short_entries.size()));
+  for (const auto& e : short_entries) {
+    list.u8(e.interface);
+    list.u16(e.band);
+    list.u16(static_cast<uint16_t>(e.channel));
+  }
+  tlvs.end();
+  auto& extended = tlvs.begin(0x11);
+  extended.u8(static_cast<uint8_t>(entries.size()));
+  for (const auto& e : entries) {
+    extended.u8(e.interface);
+    extended.u16(e.band);
+    extended.u32(e.channel);
+  }
+  tlvs.end();
+  return {qmux::response_to(request, tlvs.take())};
+}
+
+Reply nas_get_signal_info(const Frame& request, ModemState& state) {
+  const Cells c = state.cells_now();
+  TlvBuilder tlvs;
+  tlvs.add_result(0);
+  if (c.geran) {
+    // RX level n is between -111 + n and -110 + n dBm; 63 and above: -48 dBm or more.
+    tlvs.begin(0x12).i8(to_i8(-111 + std::min<int32_t>(c.geran->rx_level, 63)));
+    tlvs.end();
+  }
+  if (c.umts) {
+    // RSSI is RSCP less Ec/Io; Ec/Io travels in steps of -0.5 dB.
+    auto& w = tlvs.begin(0x13);
+    w.i8(to_i8(int32_t{c.umts->rscp} - c.umts->ecio));
+    w.i16(static_cast<int16_t>(std::clamp<int32_t>(-2 * int32_t{c.umts->ecio}, 0, INT16_MAX)));
+    tlvs.end();
+  }
+  if (c.lte_intra) {
+    const auto& cells = c.lte_intra->cells;
+    const auto serving = std::find_if(cells.begin(), cells.end(), [&](const LteCell& x) {
+      return x.pci == c.lte_intra->serving_cell_id;
+    });
+    if (serving != cells.end()) {
+      auto& w = tlvs.begin(0x14);
+      w.i8(to_i8(whole(serving->rssi)));
+      w.i8(to_i8(whole(serving->rsrq)));
+      w.i16(whole(serving->rsrp));
+      w.i16(serving->snr);
+      tlvs.end();
+    }
+  }
+  // An NR cell, or the NR leg an LTE cell has not connected: -32768 throughout.
+  std::optional<NrCell> nr;
+  if (c.nr5g) {
+    nr = c.nr5g->cells.front();
+    nr->rsrp = whole(nr->rsrp);
+    nr->rsrq = whole(nr->rsrq);
+  } else if (c.lte_intra && non_standalone(state.scenario.cells)) {
+    nr = NrCell{0, 0, 0, 0, kNrNotConnected, kNrNotConnected, kNrNotConnected};
+  }
+  if (nr) {
+    auto& w = tlvs.begin(0x17);
+    w.i16(nr->rsrp);
+    w.i16(nr->snr);
+    tlvs.end();
+    tlvs.begin(0x18).i16(nr->rsrq);
+    tlvs.end();
+  }
+  return {qmux::response_to(request, tlvs.take())};
+}
 
 Reply nas_network_scan(const Frame& request, ModemState& state) {
   TlvBuilder tlvs;
@@ -130,17 +336,34 @@ Reply nas_register_network(const Frame& request, ModemState& state) {
 Reply nas_set_system_selection_preference(const Frame& request, ModemState& state) {
   const auto tlvs = tlvs_of(request);
   std::optional<std::span<const uint8_t>> selection;
+  std::map<uint8_t, std::span<const uint8_t>> given;
   for (const auto& tlv : tlvs) {
     const PreferenceTlv* row = preference_row(tlv.first);
     if (row && !width_fits(*row, tlv.second)) return failure(request, kErrMalformed);
     if (tlv.first == kNetworkSelectionTlv) selection = tlv.second;
+    if (row) given[tlv.first] = tlv.second;
   }
   if (selection && (*selection)[0] != kSelectAutomatic && (*selection)[0] != kSelectManual)
     return failure(request, kErrInvalidArgument);
+  uint8_t duration = kPermanent;
+  if (const auto it = given.find(kChangeDurationTlv); it != given.end()) duration = it->second[0];
+  if (duration != kUntilPowerCycle && duration != kPermanent)
+    return failure(request, kErrInvalidArgument);
+  const auto bands = requested_bands(given, state);
+  if (!bands) return failure(request, kErrInvalidArgument);
   // Unknown types are stepped over, as a modem does with optional TLVs.
-  for (const auto& tlv : tlvs) {
-    if (preference_row(tlv.first))
-      state.selection_preference[tlv.first].assign(tlv.second.begin(), tlv.second.end());
+  auto store = [&](SelectionPreference& p) {
+    for (const auto& [type, value] : given) p.tlvs[type].assign(value.begin(), value.end());
+    p.bands = *bands;
+  };
+  store(state.preference);
+  if (duration == kPermanent) {
+    // What a permanent change leaves of the bands it does not name is what
+    // was permanent before.
+    const auto permanent = requested_bands(given, state, &state.permanent_preference.bands);
+    for (const auto& [type, value] : given)
+      state.permanent_preference.tlvs[type].assign(value.begin(), value.end());
+    state.permanent_preference.bands = permanent.value_or(*bands);
   }
   if (selection) {
     WireReader r(*selection);

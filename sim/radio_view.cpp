@@ -62,50 +62,46 @@ int16_t clamp16(int32_t value) {
   return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
 }
 
-void drift_cells(std::vector<LteCell>& cells, uint16_t earfcn, const LteSignal& signal,
-                 uint64_t now_ms) {
+void drift_cells(std::vector<LteCell>& cells, const std::optional<Drift>& common, uint64_t now_ms) {
   for (auto& cell : cells) {
-    const auto own = signal.cells.find({earfcn, cell.pci});
-    const auto& drift =
-        own != signal.cells.end() && own->second.drift ? own->second.drift : signal.drift;
+    const auto& drift = cell.drift ? cell.drift : common;
     if (!drift) continue;
     cell.rsrq = clamp16(cell.rsrq + drift_offset(drift->rsrq, *drift, now_ms));
     cell.rsrp = clamp16(cell.rsrp + drift_offset(drift->rsrp, *drift, now_ms));
     cell.rssi = clamp16(cell.rssi + drift_offset(drift->rssi, *drift, now_ms));
     cell.srx_lev = clamp16(cell.srx_lev + drift_offset(drift->srx_lev, *drift, now_ms));
+    cell.snr = clamp16(cell.snr + drift_offset(drift->snr, *drift, now_ms));
   }
 }
 
-void apply_drift(Cells& c, const LteSignal& signal, uint64_t now_ms) {
-  if (c.lte_intra) drift_cells(c.lte_intra->cells, c.lte_intra->earfcn, signal, now_ms);
+void apply_drift(Cells& c, const std::optional<Drift>& common, uint64_t now_ms) {
+  if (c.lte_intra) drift_cells(c.lte_intra->cells, common, now_ms);
   if (c.lte_inter) {
-    for (auto& f : c.lte_inter->frequencies) drift_cells(f.cells, f.earfcn, signal, now_ms);
+    for (auto& f : c.lte_inter->frequencies) drift_cells(f.cells, common, now_ms);
   }
 }
 
 // The locked cell, now serving, loses service or changes its measurements
 // once the lock has been in force long enough.
-void apply_when_locked(Cells& c, const LtePciLock& lock, const LteSignal& signal,
-                       RadioClock clock) {
-  const auto it =
-      signal.cells.find({static_cast<uint16_t>(lock.earfcn), static_cast<uint16_t>(lock.pci)});
-  if (it == signal.cells.end() || !it->second.when_locked) return;
-  const WhenLocked& when = *it->second.when_locked;
+void apply_when_locked(Cells& c, const LtePciLock& lock, RadioClock clock) {
+  auto& cells = c.lte_intra->cells;
+  const auto cell =
+      std::find_if(cells.begin(), cells.end(), [&](const LteCell& x) { return x.pci == lock.pci; });
+  if (cell == cells.end() || !cell->when_locked) return;
+  const WhenLocked& when = *cell->when_locked;
   if (clock.now_ms < clock.lte_pci_locked_ms + when.after_ms) return;
   if (!when.service) {
     drop_lte(c);
     return;
   }
-  for (auto& cell : c.lte_intra->cells) {
-    if (cell.pci != lock.pci) continue;
-    cell.rsrq = when.rsrq.value_or(cell.rsrq);
-    cell.rsrp = when.rsrp.value_or(cell.rsrp);
-    cell.rssi = when.rssi.value_or(cell.rssi);
-    cell.srx_lev = when.srx_lev.value_or(cell.srx_lev);
-  }
+  cell->rsrq = when.rsrq.value_or(cell->rsrq);
+  cell->rsrp = when.rsrp.value_or(cell->rsrp);
+  cell->rssi = when.rssi.value_or(cell->rssi);
+  cell->srx_lev = when.srx_lev.value_or(cell->srx_lev);
+  cell->snr = when.snr.value_or(cell->snr);
 }
 
-void apply_lte_locks(Cells& c, const Locks& locks, const LteSignal& signal, RadioClock clock) {
+void apply_lte_locks(Cells& c, const Locks& locks, RadioClock clock) {
   if (!c.lte_intra) return;
   const auto& band = locks.lte_earfcn;
   const bool band_locked = band.status == 1;
@@ -117,7 +113,7 @@ void apply_lte_locks(Cells& c, const Locks& locks, const LteSignal& signal, Radi
     if (!allowed(cell.earfcn) || !camp_on(c, cell.earfcn, cell.pci)) {
       drop_lte(c);
     } else {
-      apply_when_locked(c, cell, signal, clock);
+      apply_when_locked(c, cell, clock);
     }
     return;
   }
@@ -149,6 +145,68 @@ void apply_mode_preference(Cells& c, uint16_t mode) {
   if (!(mode & (kModeCdma1x | kModeCdmaHdr))) c.cdma.reset();
   if (!(mode & kModeUmts)) drop_umts(c);
   if (!(mode & kModeLte)) drop_lte(c);
+  if (!(mode & kModeNr5g)) c.nr5g.reset();
+}
+
+// LTE cells of disabled bands go; the serving cell moves to the strongest
+// allowed one or LTE service is lost.
+void apply_lte_bands(Cells& c, const BandFilter& filter) {
+  auto allowed = [&](uint32_t earfcn) { return filter.allows(lte_band_of_earfcn(earfcn)); };
+  if (c.lte_intra && !allowed(c.lte_intra->earfcn)) {
+    const LteInterFrequency* best_frequency = nullptr;
+    const LteCell* best = nullptr;
+    if (c.lte_inter) {
+      for (const auto& f : c.lte_inter->frequencies) {
+        if (!allowed(f.earfcn)) continue;
+        for (const auto& cell : f.cells) {
+          if (!best || cell.rsrp > best->rsrp) {
+            best = &cell;
+            best_frequency = &f;
+          }
+        }
+      }
+    }
+    if (!best || !camp_on(c, best_frequency->earfcn, best->pci)) {
+      drop_lte(c);
+    }
+  }
+  if (c.lte_inter) {
+    auto& f = c.lte_inter->frequencies;
+    f.erase(std::remove_if(f.begin(), f.end(),
+                           [&](const LteInterFrequency& x) { return !allowed(x.earfcn); }),
+            f.end());
+  }
+  if (c.wcdma_lte) {
+    auto& cells = c.wcdma_lte->cells;
+    cells.erase(std::remove_if(cells.begin(), cells.end(),
+                               [&](const WcdmaLteCell& x) { return !allowed(x.earfcn); }),
+                cells.end());
+  }
+}
+
+// The NR cell that serves: the first while its band is allowed, else the
+// strongest allowed one; none, no NR.
+void apply_nr(Cells& c, const BandFilter& filter, bool nsa) {
+  if (!c.nr5g) return;
+  auto& cells = c.nr5g->cells;
+  if ((nsa && (!c.lte_intra || c.nr5g->idle)) || cells.empty()) {
+    c.nr5g.reset();
+    return;
+  }
+  if (filter.allows(cells.front().band)) {
+    cells.resize(1);
+    return;
+  }
+  const NrCell* best = nullptr;
+  for (const auto& cell : cells) {
+    if (filter.allows(cell.band) && (!best || cell.rsrp > best->rsrp)) best = &cell;
+  }
+  if (!best) {
+    c.nr5g.reset();
+    return;
+  }
+  const NrCell serving = *best;
+  cells.assign(1, serving);
 }
 
 }  // namespace
@@ -169,14 +227,26 @@ int32_t drift_offset(int16_t amplitude, const Drift& drift, uint64_t now_ms) {
   return static_cast<int32_t>(amplitude * scaled / period);
 }
 
-Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
-                 const LteSignal& signal, RadioClock clock) {
+Cells radio_view(const Cells& base, const RadioSettings& settings) {
   Cells view = base;
-  if (mode_preference) apply_mode_preference(view, *mode_preference);
-  apply_drift(view, signal, clock.now_ms);
-  apply_lte_locks(view, locks, signal, clock);
-  apply_wcdma_lock(view, locks.wcdma);
+  if (settings.mode) apply_mode_preference(view, *settings.mode);
+  apply_drift(view, settings.drift, settings.clock.now_ms);
+  apply_lte_bands(view, settings.lte);
+  apply_lte_locks(view, settings.locks, settings.clock);
+  apply_wcdma_lock(view, settings.locks.wcdma);
+  const bool nsa = non_standalone(base);
+  apply_nr(view, nsa ? settings.nr_nsa : settings.nr_sa, nsa);
   return view;
+}
+
+Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
+                 const std::optional<Drift>& drift, RadioClock clock) {
+  RadioSettings settings;
+  settings.locks = locks;
+  settings.mode = mode_preference;
+  settings.drift = drift;
+  settings.clock = clock;
+  return radio_view(base, settings);
 }
 
 }  // namespace vant::sim

@@ -18,11 +18,19 @@
 // LTE measurements drift over time as the scenario says, and a cell locked
 // by EARFCN + PCI may lose service or serve with other measurements once the
 // lock has been in force for a while (WhenLocked).
+//
+// The band preference, before the locks: LTE cells in a band the modem
+// supports but may not use leave the answer (serving cell, neighbours, and
+// WCDMA's LTE neighbours); a serving cell in such a band is replaced by the
+// strongest allowed inter-frequency cell, or there is no LTE service. NR
+// likewise, by the non-standalone bands for the NR leg of an LTE cell (which
+// goes with LTE service) and by the standalone bands otherwise.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
+#include "sim/bands.h"
 #include "sim/scenario.h"
 
 namespace vant::sim {
@@ -33,6 +41,7 @@ inline constexpr uint16_t kModeCdmaHdr = 1 << 1;
 inline constexpr uint16_t kModeGsm = 1 << 2;
 inline constexpr uint16_t kModeUmts = 1 << 3;
 inline constexpr uint16_t kModeLte = 1 << 4;
+inline constexpr uint16_t kModeNr5g = 1 << 6;
 
 // When the modem looks at its cells, in milliseconds since it started.
 struct RadioClock {
@@ -40,8 +49,32 @@ struct RadioClock {
   uint64_t lte_pci_locked_ms = 0;  // when the LTE PCI lock in force was set
 };
 
+// The bands a modem may use, per kind, and those it supports: only a
+// supported band can be disabled. No supported bands: bands play no part.
+struct BandFilter {
+  BandSet supported, enabled;
+  bool allows(std::optional<uint16_t> band) const {
+    return !band || !supported.contains(*band) || enabled.contains(*band);
+  }
+};
+
+struct RadioSettings {
+  Locks locks;
+  std::optional<uint16_t> mode;  // the selection preference's mode, if one was set
+  BandFilter lte, nr_sa, nr_nsa;
+  std::optional<Drift> drift;  // that of every LTE cell without a drift of its own
+  RadioClock clock;
+};
+
+Cells radio_view(const Cells& base, const RadioSettings& settings);
+
 Cells radio_view(const Cells& base, const Locks& locks, std::optional<uint16_t> mode_preference,
-                 const LteSignal& signal = {}, RadioClock clock = {});
+                 const std::optional<Drift>& drift = std::nullopt, RadioClock clock = {});
+
+// Whether the NR cells of these cells are the NR leg of an LTE cell.
+inline bool non_standalone(const Cells& scenario_cells) {
+  return scenario_cells.nr5g && scenario_cells.lte_intra;
+}
 
 // The drift's offset at a time: a triangle wave of the amplitude, whole
 // units (rounded toward zero).

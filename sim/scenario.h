@@ -66,9 +66,38 @@ struct Cdma {
   uint32_t base_latitude = 0, base_longitude = 0;
 };
 
+// A triangle wave added to each measurement of a cell: from the scenario's
+// value it rises to value + amplitude a quarter period in, falls to value -
+// amplitude at three quarters and is back after a whole period. Amplitudes
+// are in the wire units of their fields.
+struct Drift {
+  uint32_t period_ms = 0;  // never 0 once read
+  uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
+  int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  int16_t snr = 0;
+  bool operator==(const Drift&) const = default;
+};
+
+// What a cell does once an LTE PCI lock to it is in force.
+struct WhenLocked {
+  uint32_t after_ms = 0;  // since the lock was set
+  bool service = true;    // false: the modem loses LTE service
+  // Otherwise the cell serves with these measurements (those given).
+  std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
+  std::optional<int16_t> snr = std::nullopt;
+};
+
+// The signal to interference and noise ratio of a cell that does not give
+// one, in tenths of a dB (the signal info's unit): 10 dB.
+inline constexpr int16_t kDefaultSnr = 100;
+
 struct LteCell {
   uint16_t pci = 0;
   int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
+  // Its own drift, instead of the common one; what it does once locked by PCI.
+  std::optional<Drift> drift = std::nullopt;
+  std::optional<WhenLocked> when_locked = std::nullopt;
+  int16_t snr = kDefaultSnr;  // tenths of a dB; not part of the cell location answer
 };
 struct LteIntra {
   uint8_t ue_in_idle = 0;
@@ -128,6 +157,23 @@ struct WcdmaLte {
   std::vector<WcdmaLteCell> cells;
 };
 
+// A 5G NR cell; measurements in tenths of a dB(m), as TLV 0x2F carries them.
+struct NrCell {
+  uint32_t arfcn = 0;  // NR-ARFCN
+  uint16_t band = 0;   // NR band number (n78 is 78)
+  uint64_t global_cell_id = 0;
+  uint16_t pci = 0;
+  int16_t rsrq = 0, rsrp = 0, snr = 0;
+};
+// The NR side of the modem: the NR leg of the LTE serving cell when the
+// scenario has one (non-standalone), else the only serving cell (standalone).
+struct Nr5g {
+  Plmn plmn{};
+  uint32_t tac = 0;           // 24 bits
+  bool idle = false;          // non-standalone: the NR leg is not connected
+  std::vector<NrCell> cells;  // the first serves; the others are where the modem may move
+};
+
 // An absent technology is absent from the cell location answer.
 struct Cells {
   std::optional<Geran> geran;
@@ -139,40 +185,7 @@ struct Cells {
   std::optional<LteWcdma> lte_wcdma;
   std::optional<uint32_t> umts_cell_id;
   std::optional<WcdmaLte> wcdma_lte;
-};
-
-// ---- How LTE measurements change over time and under a lock ----
-
-// A triangle wave added to each measurement of a cell: from the scenario's
-// value it rises to value + amplitude a quarter period in, falls to value -
-// amplitude at three quarters and is back after a whole period. Amplitudes
-// are in the wire units of their fields.
-struct Drift {
-  uint32_t period_ms = 0;  // never 0 once read
-  uint32_t phase_ms = 0;   // how far into its period the wave is when the emulator starts
-  int16_t rsrq = 0, rsrp = 0, rssi = 0, srx_lev = 0;
-  bool operator==(const Drift&) const = default;
-};
-
-// What a cell does once an LTE PCI lock to it is in force.
-struct WhenLocked {
-  uint32_t after_ms = 0;  // since the lock was set
-  bool service = true;    // false: the modem loses LTE service
-  // Otherwise the cell serves with these measurements (those given).
-  std::optional<int16_t> rsrq, rsrp, rssi, srx_lev;
-};
-
-struct LteCellDynamics {
-  std::optional<Drift> drift;  // replaces the drift of every cell
-  std::optional<WhenLocked> when_locked;
-};
-
-// An LTE cell by EARFCN and PCI: a lock moves cells between the lists.
-using LteCellKey = std::pair<uint16_t, uint16_t>;
-
-struct LteSignal {
-  std::optional<Drift> drift;  // of every LTE cell without its own
-  std::map<LteCellKey, LteCellDynamics> cells;
+  std::optional<Nr5g> nr5g = std::nullopt;  // TLVs 0x2E and 0x2F
 };
 
 // ---- Network scan ----
@@ -290,10 +303,28 @@ struct Outage {
 
 struct Behaviour {
   uint32_t latency_ms = 5;
+  std::optional<Drift> drift;                // of every LTE cell without its own
   std::map<std::string, MessageRule> rules;  // by message name, "*" for all
   std::vector<Outage> outages;
   uint32_t repeat_every_ms = 0;  // the outage pattern repeats with this period
   uint8_t client_ids_per_service = 10;
+};
+
+// ---- Bands ----
+
+// What the modem can use and, at the start, may use. Band numbers; no LTE
+// (or NR) bands at all means the modem names none and bands play no part in
+// what it hears of that kind.
+struct BandPreferences {
+  std::optional<std::vector<uint16_t>> lte, nr_sa, nr_nsa;  // absent: every supported band
+  bool operator==(const BandPreferences&) const = default;
+};
+struct Bands {
+  uint64_t legacy = 0;            // band capability of GSM, WCDMA and CDMA (DMS TLV 0x01)
+  std::vector<uint16_t> lte, nr;  // supported, in ascending order
+  bool extended_lte = true;       // the selection preference answers TLV 0x23
+  BandPreferences preference;
+  bool operator==(const Bands&) const = default;
 };
 
 struct Scenario {
@@ -301,7 +332,7 @@ struct Scenario {
   std::string description;
   Identity identity;
   Cells cells;
-  LteSignal lte_signal;
+  Bands bands;
   std::vector<Network> networks;
   // The network the modem is registered on (by MCC and MNC), if any.
   std::optional<std::pair<uint16_t, uint16_t>> registered;

@@ -28,8 +28,10 @@ LteIntra default_lte_intra() {
   lte.s_non_intra_search = 8;
   lte.thresh_serving_low = 4;
   lte.s_intra_search = 31;
-  lte.cells = {
-      {257, -90, -880, -610, 42}, {312, -130, -1010, -700, 29}, {98, -160, -1090, -740, 21}};
+  // Each cell: PCI, RSRQ, RSRP, RSSI, Srxlev, no drift, no behaviour when locked, SNR.
+  lte.cells = {{257, -90, -880, -610, 42, {}, {}, 124},
+               {312, -130, -1010, -700, 29, {}, {}, 42},
+               {98, -160, -1090, -740, 21, {}, {}, -15}};
   return lte;
 }
 
@@ -37,8 +39,12 @@ LteInter default_lte_inter() {
   LteInter inter;
   inter.ue_in_idle = 1;
   inter.frequencies = {
-      {2000, 6, 10, 3, {{41, -110, -970, -660, 33}, {402, -140, -1040, -710, 26}}},
-      {850, 4, 12, 2, {{133, -120, -990, -680, 31}}},
+      {2000,
+       6,
+       10,
+       3,
+       {{41, -110, -970, -660, 33, {}, {}, 80}, {402, -140, -1040, -710, 26, {}, {}, 18}}},
+      {850, 4, 12, 2, {{133, -120, -990, -680, 31, {}, {}, 60}}},
   };
   return inter;
 }
@@ -72,6 +78,16 @@ Cells default_cells() {
   return cells;
 }
 
+// A world modem: GSM 850/900/1800/1900, WCDMA 850/1700/1900/2100, LTE and NR
+// bands of the Americas, Europe and Asia, every one of them enabled.
+Bands default_bands() {
+  Bands b;
+  b.legacy = 0x6E80380;
+  b.lte = {1, 2, 3, 4, 5, 7, 8, 12, 13, 20, 25, 26, 28, 66, 71};
+  b.nr = {1, 2, 3, 5, 7, 28, 41, 66, 71, 77, 78};
+  return b;
+}
+
 std::vector<Network> default_networks() {
   return {
       {310, 260, std::nullopt, kRoamingHome, 0, 0, "Northwind Mobile", kRatLte, 1},
@@ -87,6 +103,7 @@ Scenario default_scenario() {
   s.name = "default";
   s.description = "An LTE modem registered on its home network, with three networks in sight.";
   s.cells = default_cells();
+  s.bands = default_bands();
   s.networks = default_networks();
   s.registered = std::make_pair(uint16_t{310}, uint16_t{260});
   s.scan.duration_ms = 1500;

@@ -20,14 +20,18 @@ Reply dms_get_manufacturer(const qmux::Frame& request, ModemState& state);
 Reply dms_get_model(const qmux::Frame& request, ModemState& state);
 Reply dms_get_revision(const qmux::Frame& request, ModemState& state);
 Reply dms_get_ids(const qmux::Frame& request, ModemState& state);
+Reply dms_get_band_capabilities(const qmux::Frame& request, ModemState& state);
 
 // Network access.
 Reply nas_network_scan(const qmux::Frame& request, ModemState& state);
 Reply nas_register_network(const qmux::Frame& request, ModemState& state);
+Reply nas_get_rf_band_information(const qmux::Frame& request, ModemState& state);
 Reply nas_set_system_selection_preference(const qmux::Frame& request, ModemState& state);
+Reply nas_get_system_selection_preference(const qmux::Frame& request, ModemState& state);
 Reply nas_cell_location_info(const qmux::Frame& request, ModemState& state);
 Reply nas_get_channel_lock(const qmux::Frame& request, ModemState& state);
 Reply nas_set_channel_lock(const qmux::Frame& request, ModemState& state);
+Reply nas_get_signal_info(const qmux::Frame& request, ModemState& state);
 
 // The answer to a message nobody handles: failure 0x47.
 Reply unknown_message(const qmux::Frame& request);

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "qmux/tlv.h"
 #include "sim/nas_encoding.h"
@@ -19,13 +21,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (error.empty()) __builtin_trap();
     return 0;
   }
-  for (const auto& entry : scenario->lte_signal.cells) {
+  // Every cell that drifts or changes once locked, by EARFCN and PCI.
+  std::vector<std::pair<uint32_t, uint32_t>> cells;
+  auto add = [&](uint32_t earfcn, const std::vector<LteCell>& list) {
+    for (const auto& c : list) {
+      if (c.drift || c.when_locked) cells.emplace_back(earfcn, c.pci);
+    }
+  };
+  const Cells& base = scenario->cells;
+  if (base.lte_intra) add(base.lte_intra->earfcn, base.lte_intra->cells);
+  if (base.lte_inter) {
+    for (const auto& f : base.lte_inter->frequencies) add(f.earfcn, f.cells);
+  }
+  for (const auto& [earfcn, pci] : cells) {
     Locks locks = scenario->locks;
-    locks.lte_pci = {1, entry.first.first, entry.first.second};
+    locks.lte_pci = {1, earfcn, pci};
     for (uint64_t now_ms : {uint64_t{0}, uint64_t{12345}, uint64_t{1} << 40}) {
       vant::qmux::TlvBuilder out;
       encode_cell_location(
-          radio_view(scenario->cells, locks, std::nullopt, scenario->lte_signal, {now_ms, 0}), out);
+          radio_view(base, locks, std::nullopt, scenario->behaviour.drift, {now_ms, 0}), out);
     }
   }
   return 0;

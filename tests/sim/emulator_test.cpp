@@ -91,7 +91,7 @@ TEST(Routing, UnknownMessagesAndUnallocatedClientsAreRefused) {
     uint16_t error;
   };
   const Row rows[] = {
-      {"unknown NAS message", host.request(kNas, nas, 0x0034), 0x47},
+      {"unknown NAS message", host.request(kNas, nas, 0x0025), 0x47},
       {"unknown service", host.request(0x05, 1, 0x0001), 0x07},
       {"client never allocated", host.request(kNas, nas + 1, 0x0043), 0x07},
   };
@@ -200,6 +200,91 @@ TEST(State, SelectionPreferenceIsStoredAndTakesEffect) {
   const Bytes counted = {0x1E, 0x03, 0x00, 0x02, 0xAA, 0xBB};
   EXPECT_EQ(0, result_of(*host.ask(host.request(kNas, nas, 0x0033, counted))).result);
   EXPECT_EQ((Bytes{0x02, 0xAA, 0xBB}), emulator.snapshot().selection_preference.at(0x1E));
+}
+
+// Band masks: 64-bit words little-endian, band n at bit n - 1.
+Bytes mask(size_t words, std::initializer_list<unsigned> bands) {
+  Bytes value(8 * words, 0);
+  for (unsigned band : bands)
+    value.at((band - 1) / 8) |= static_cast<uint8_t>(1u << (band - 1) % 8);
+  return value;
+}
+
+Bytes band_tlv(uint8_t type, size_t words, std::initializer_list<unsigned> bands) {
+  const Bytes value = mask(words, bands);
+  Bytes tlv = {type, static_cast<uint8_t>(value.size()), 0};
+  tlv.insert(tlv.end(), value.begin(), value.end());
+  return tlv;
+}
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// The default modem supports LTE 1-5, 7, 8, 12, 13, 20, 25, 26, 28, 66, 71
+// and NR 1-3, 5, 7, 28, 41, 66, 71, 77, 78.
+TEST(State, BandPreferencesOutsideTheModemAreRefusedWhole) {
+  Emulator emulator(quick(default_scenario()));
+  TestHost host(emulator);
+  const uint8_t nas = host.allocate(kNas);
+  const Bytes lte_only_mode = {0x11, 0x02, 0x00, 0x10, 0x00};
+  Bytes short_nr = band_tlv(0x2F, 8, {78});
+  short_nr.pop_back();
+  short_nr[1] = 63;
+  struct Row {
+    const char* what;
+    Bytes tlvs;
+    uint16_t error;
+  };
+  const Row rows[] = {
+      {"LTE band 6", band_tlv(0x15, 1, {6, 12}), 0x30},
+      {"no LTE band", band_tlv(0x24, 4, {}), 0x30},
+      {"LTE band 67", band_tlv(0x24, 4, {3, 67}), 0x30},
+      {"NR band 4", band_tlv(0x2F, 8, {4, 78}), 0x30},
+      {"no NR band", band_tlv(0x30, 8, {}), 0x30},
+      {"a good mode with a bad mask", joined({lte_only_mode, band_tlv(0x15, 1, {6})}), 0x30},
+      {"an NR mask one byte short", short_nr, 0x01},
+      {"a change duration of 2", {0x17, 0x01, 0x00, 0x02}, 0x30},
+  };
+  auto preference = [&] { return host.ask(host.request(kNas, nas, 0x0034))->tlvs; };
+  const Bytes before = preference();
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.error, result_of(*host.ask(host.request(kNas, nas, 0x0033, row.tlvs))).error)
+        << row.what;
+  }
+  EXPECT_EQ(before, preference()) << "nothing was stored";
+  EXPECT_TRUE(emulator.snapshot().selection_preference.empty());
+  EXPECT_TRUE(has_tlv(*host.ask(host.request(kNas, nas, 0x0043)), 0x11)) << "UMTS still allowed";
+}
+
+// The serving 5110/257 is in band 12; 2000/41 (band 4, RSRP -97.0) is the
+// strongest cell elsewhere, then 850/133 (band 2).
+TEST(State, BandPreferenceMovesTheServingCellOrLosesLte) {
+  Emulator emulator(quick(default_scenario()));
+  TestHost host(emulator);
+  const uint8_t nas = host.allocate(kNas);
+  auto set = [&](const Bytes& tlvs) {
+    return result_of(*host.ask(host.request(kNas, nas, 0x0033, tlvs))).error;
+  };
+  auto serving = [&]() -> std::pair<int, int> {
+    const Bytes intra = tlv_value(*host.ask(host.request(kNas, nas, 0x0043)), 0x13);
+    if (intra.size() < 14) return {0, 0};
+    return {intra[10] | intra[11] << 8, intra[12] | intra[13] << 8};
+  };
+  EXPECT_EQ(0, set(band_tlv(0x24, 4, {2, 4})));
+  EXPECT_EQ((std::pair{2000, 41}), serving());
+  // Bands 1 to 64 alone leave the bands above as they were (66 and 71 off now).
+  EXPECT_EQ(0, set(band_tlv(0x15, 1, {2})));
+  EXPECT_EQ((std::pair{850, 133}), serving());
+  EXPECT_EQ(mask(4, {2}), tlv_value(*host.ask(host.request(kNas, nas, 0x0034)), 0x23));
+  EXPECT_EQ(0, set(band_tlv(0x15, 1, {1})));
+  const auto none = *host.ask(host.request(kNas, nas, 0x0043));
+  for (uint8_t type : {0x13, 0x14, 0x15, 0x16}) EXPECT_FALSE(has_tlv(none, type)) << +type;
+  EXPECT_TRUE(has_tlv(none, 0x11));
+  EXPECT_EQ(0, set(band_tlv(0x24, 4, {66, 12})));
+  EXPECT_EQ((std::pair{5110, 257}), serving());
 }
 
 TEST(State, PciLockToAKnownCellMakesItServing) {
@@ -385,6 +470,34 @@ TEST(Presence, DisappearingEndsTheStreamAndReturningIsARestart) {
   EXPECT_TRUE(qmux::ctl::is_sync_indication(*sync));
   EXPECT_EQ(1, host.allocate(kNas)) << "the restart freed every client id";
   EXPECT_EQ(1u, emulator.snapshot().restarts);
+}
+
+// A change until power cycle is gone when the modem restarts; a permanent one stays.
+TEST(State, OnlyPermanentPreferencesSurviveARestart) {
+  Emulator emulator(flapping(300, 200));
+  auto ask_preference = [](TestHost& host, uint8_t nas) {
+    return *host.ask(host.request(kNas, nas, 0x0034));
+  };
+  {
+    TestHost host(emulator);
+    const uint8_t nas = host.allocate(kNas);
+    const Bytes permanent = joined({band_tlv(0x2F, 8, {78}), {0x17, 0x01, 0x00, 0x01}});
+    const Bytes until_power_cycle = joined({band_tlv(0x15, 1, {2, 4}), {0x17, 0x01, 0x00, 0x00}});
+    EXPECT_EQ(0, result_of(*host.ask(host.request(kNas, nas, 0x0033, permanent))).result);
+    EXPECT_EQ(0, result_of(*host.ask(host.request(kNas, nas, 0x0033, until_power_cycle))).result);
+    EXPECT_EQ(mask(1, {2, 4}), tlv_value(ask_preference(host, nas), 0x15));
+    EXPECT_TRUE(host.sees_end_of_stream());
+  }
+  ASSERT_TRUE(emulator.wait_present(3000ms));
+  TestHost host(emulator);
+  host.receive();  // the Sync indication
+  const uint8_t nas = host.allocate(kNas);
+  const auto after = ask_preference(host, nas);
+  EXPECT_EQ(mask(1, {1, 2, 3, 4, 5, 7, 8, 12, 13, 20, 25, 26, 28}), tlv_value(after, 0x15));
+  EXPECT_EQ(mask(8, {78}), tlv_value(after, 0x2C));
+  const auto kept = emulator.snapshot().selection_preference;
+  EXPECT_TRUE(kept.contains(0x2F));
+  EXPECT_FALSE(kept.contains(0x15));
 }
 
 // One allocation over a fresh host descriptor of the link.

@@ -41,6 +41,13 @@ Scenario wire_scenario() {
       ScanCellReport{{{0x01020304, 0x0506, 0x0708090A, {{310, 260, 1}}}}, {1, 2, 3, 4, 5, 6}};
   s.scan.value_list = std::vector<ScanValue>{{0x0102, 0x0304, 0x05060708}};
   s.sessions[3] = {0x11223344, 0x55667788};
+  c.nr5g = Nr5g{{0x13, 0x00, 0x62},
+                0x0A0B0C,
+                false,
+                {{632628, 78, 0x0102030405060708, 393, -105, -925, 183}}};
+  s.bands.legacy = 0x0000000004000280;
+  s.bands.lte = {1, 3, 66};
+  s.bands.nr = {78, 257};
   return quick(s);
 }
 
@@ -161,6 +168,65 @@ TEST_F(NasWire, DataInstanceAnswersItsSessionIds) {
   EXPECT_EQ((Bytes{0, 0, 0, 0}), tlv_value(ask(0x0102, {0x10, 0x01, 0x00, 0x07}, 0x01, wds), 0x11));
   EXPECT_EQ(0x30, result_of(ask(0x0102, {0x10, 0x01, 0x00, 0x08}, 0x01, wds)).error);
   EXPECT_EQ(0x11, result_of(ask(0x0102, {}, 0x01, wds)).error);
+}
+
+// The serving cells of the wire scenario: GSM ARFCN 119 (P-GSM 900), UMTS
+// UARFCN 4386 (band V), LTE EARFCN 5110 (band 12, which the modem does not
+// list, so no preference removes it) with an NR leg on n78.
+TEST_F(NasWire, BandAndSignalAnswersFollowTheLayouts) {
+  const uint8_t dms = host_.allocate(0x02);
+  struct Row {
+    const char* what;
+    uint8_t service;
+    uint16_t message;
+    uint8_t type;
+    Bytes value;
+  };
+  const Row rows[] = {
+      {"legacy band capability", 0x02, 0x0045, 0x01, {0x80, 0x02, 0, 0x04, 0, 0, 0, 0}},
+      {"LTE bands 1 to 64", 0x02, 0x0045, 0x10, {0x05, 0, 0, 0, 0, 0, 0, 0}},
+      {"every LTE band", 0x02, 0x0045, 0x12, {0x03, 0, 0x01, 0, 0x03, 0, 0x42, 0}},
+      {"NR bands", 0x02, 0x0045, 0x13, {0x02, 0, 0x4E, 0, 0x01, 0x01}},
+      {"mode preference, from what the modem has", kNas, 0x0034, 0x11, {0x5F, 0x00}},
+      {"band preference", kNas, 0x0034, 0x12, {0x80, 0x02, 0, 0x04, 0, 0, 0, 0}},
+      {"LTE band preference", kNas, 0x0034, 0x15, {0x05, 0, 0, 0, 0, 0, 0, 0}},
+      {"extended LTE band preference", kNas, 0x0034, 0x23, {0x05, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 0,
+                                                            0,    0, 0, 0, 0, 0, 0, 0, 0,    0, 0,
+                                                            0,    0, 0, 0, 0, 0, 0, 0, 0,    0}},
+      {"NR standalone bands", kNas, 0x0034, 0x2C, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0,
+                                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0, 0, 0,
+                                                   0, 0, 0, 0, 0, 0, 1, 0, 0, 0,    0, 0, 0,
+                                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0, 0, 0,
+                                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0, 0}},
+      {"RF bands with 16-bit channels: GSM, UMTS, LTE",
+       kNas,
+       0x0031,
+       0x01,
+       {0x03, 0x04, 0x2D, 0, 0x77, 0, 0x05, 0x54, 0, 0x22, 0x11, 0x08, 0x83, 0, 0xF6, 0x13}},
+      {"RF bands with 32-bit channels, NR among them",
+       kNas,
+       0x0031,
+       0x11,
+       {0x04, 0x04, 0x2D, 0,    0x77, 0, 0, 0,    0x05, 0x54, 0,    0x22, 0x11, 0, 0,
+        0x08, 0x83, 0,    0xF6, 0x13, 0, 0, 0x0C, 0x0D, 0x01, 0x34, 0xA7, 0x09, 0}},
+      {"GSM RSSI from RX level 63 and above", kNas, 0x004F, 0x12, {0xD0}},
+      {"WCDMA RSSI is RSCP less Ec/Io, Ec/Io in -0.5 dB", kNas, 0x004F, 0x13, {0xA7, 0x0E, 0}},
+      {"LTE whole dB(m), SNR in tenths", kNas, 0x004F, 0x14, {0xFA, 0xFF, 0xF7, 0xFF, 0x64, 0x00}},
+      {"NR RSRP whole dBm, SNR in tenths", kNas, 0x004F, 0x17, {0xA3, 0xFF, 0xB7, 0x00}},
+      {"NR RSRQ whole dB", kNas, 0x004F, 0x18, {0xF5, 0xFF}},
+      {"NR-ARFCN of the cell location", kNas, 0x0043, 0x2E, {0x34, 0xA7, 0x09, 0}},
+      {"NR cell of the cell location, the TAC most significant byte first",
+       kNas,
+       0x0043,
+       0x2F,
+       {0x13, 0x00, 0x62, 0x0A, 0x0B, 0x0C, 0x08, 0x07, 0x06, 0x05, 0x04,
+        0x03, 0x02, 0x01, 0x89, 0x01, 0x97, 0xFF, 0x63, 0xFC, 0xB7, 0x00}},
+  };
+  for (const auto& row : rows) {
+    const auto answer = ask(row.message, {}, row.service, row.service == 0x02 ? dms : 0);
+    EXPECT_EQ(0, result_of(answer).result) << row.what;
+    EXPECT_EQ(row.value, tlv_value(answer, row.type)) << row.what;
+  }
 }
 
 TEST_F(NasWire, IdentityTexts) {

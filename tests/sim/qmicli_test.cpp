@@ -9,6 +9,7 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include "process.h"
+#include "sim/bands.h"
+#include "sim/radio_view.h"
 #include "sim/scenario_json.h"
 
 namespace vant::sim {
@@ -236,7 +239,15 @@ class QmicliModem : public ::testing::Test {
     ASSERT_EQ(0, lstat(link_.c_str(), &st)) << "vantsim did not publish " << link_;
   }
 
+  // Starts vantsim on a scenario document written for the test.
+  void start_document(const std::string& json) {
+    document_ = ::testing::TempDir() + "/vantsim-qmicli-" + std::to_string(getpid()) + ".json";
+    std::ofstream(document_) << json;
+    start(document_);
+  }
+
   void TearDown() override {
+    if (!document_.empty()) std::remove(document_.c_str());
     if (simulator_ > 0) {
       kill(simulator_, SIGTERM);
       int status = 0;
@@ -254,7 +265,7 @@ class QmicliModem : public ::testing::Test {
   }
 
   Scenario scenario_;
-  std::string dir_, link_;
+  std::string dir_, link_, document_;
   pid_t simulator_ = -1;
 };
 
@@ -328,7 +339,7 @@ TEST_F(Qmicli, ReadsTheModemsIdentity) {
 
 TEST_F(Qmicli, UnknownMessagesFailWithInvalidQmiCommand) {
   EXPECT_TRUE(Expected()("QMI protocol error (71): 'InvalidQmiCommand'")
-                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+                  .found_in(qmicli({"--nas-get-home-network"})));
 }
 
 // Every measurement qmicli shows with a unit lies in the range a modem can
@@ -365,12 +376,254 @@ TEST_P(QmicliUnits, MeasurementsAreInTheirPhysicalRange) {
 
 INSTANTIATE_TEST_SUITE_P(Bundled, QmicliUnits,
                          ::testing::Values("default", "every-technology-long-lists",
-                                           "best-cell-fails", "best-cell-weak", "drifting-signal"),
+                                           "best-cell-fails", "best-cell-weak", "drifting-signal",
+                                           "5g-nsa"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
+
+// ---- Bands, signal and 5G ----
+
+// Names qmicli gives the bits of the legacy band mask (libqmi's QmiDmsBandCapability).
+const std::map<unsigned, std::string> kLegacyBandNames = {
+    {0, "bc-0-a-system"},
+    {1, "bc-0-b-system"},
+    {2, "bc-1-all-blocks"},
+    {3, "bc-2"},
+    {4, "bc-3-a-system"},
+    {5, "bc-4-all-blocks"},
+    {6, "bc-5-all-blocks"},
+    {7, "gsm-dcs-1800"},
+    {8, "gsm-900-extended"},
+    {9, "gsm-900-primary"},
+    {10, "bc-6"},
+    {11, "bc-7"},
+    {12, "bc-8"},
+    {13, "bc-9"},
+    {14, "bc-10"},
+    {15, "bc-11"},
+    {16, "gsm-450"},
+    {17, "gsm-480"},
+    {18, "gsm-750"},
+    {19, "gsm-850"},
+    {20, "gsm-900-railways"},
+    {21, "gsm-pcs-1900"},
+    {22, "wcdma-2100"},
+    {23, "wcdma-pcs-1900"},
+    {24, "wcdma-dcs-1800"},
+    {25, "wcdma-1700-us"},
+    {26, "wcdma-850-us"},
+    {27, "wcdma-800"},
+    {28, "bc-12"},
+    {29, "bc-14"},
+    {31, "bc-15"},
+    {48, "wcdma-2600"},
+    {49, "wcdma-900"},
+    {50, "wcdma-1700-japan"},
+    {56, "bc-16"},
+    {57, "bc-17"},
+    {58, "bc-18"},
+    {59, "bc-19"},
+    {60, "wcdma-850-japan"},
+    {61, "wcdma-1500"},
+};
+
+std::string legacy_names(uint64_t mask) {
+  std::string out;
+  for (const auto& [bit, name] : kLegacyBandNames) {
+    if (mask >> bit & 1) out += (out.empty() ? "" : ", ") + name;
+  }
+  return "'" + out + "'";
+}
+
+template <class Bands>
+std::string band_numbers(const Bands& bands, unsigned below = 1000) {
+  std::string out;
+  for (unsigned band : bands) {
+    if (band < below) out += (out.empty() ? "" : ", ") + std::to_string(band);
+  }
+  return "'" + out + "'";
+}
+
+// Whole units of a measurement in tenths, halves away from zero, as the
+// signal info carries RSSI, RSRQ and RSRP.
+int whole(int tenths) {
+  return (tenths >= 0 ? tenths + 5 : tenths - 5) / 10;
+}
+
+// The band of every EARFCN qmicli annotates agrees with the emulator's table.
+::testing::AssertionResult earfcn_bands_agree(const std::string& out) {
+  const std::regex annotated(R"(Channel Number: '(\d+)' \(E-UTRA band (\d+):)");
+  size_t checked = 0;
+  for (std::sregex_iterator it(out.begin(), out.end(), annotated), end; it != end; ++it) {
+    const auto earfcn = static_cast<uint32_t>(std::stoul((*it)[1]));
+    const auto band = static_cast<uint16_t>(std::stoul((*it)[2]));
+    if (lte_band_of_earfcn(earfcn) != band)
+      return ::testing::AssertionFailure() << "EARFCN " << earfcn << ": qmicli says band " << band;
+    ++checked;
+  }
+  if (checked == 0) return ::testing::AssertionFailure() << "no EARFCN annotated in:\n" << out;
+  return ::testing::AssertionSuccess();
+}
+
+// The default modem with an NR leg on n78 (5g-nsa).
+class QmicliNsa : public QmicliModem {
+ protected:
+  void SetUp() override { start(std::string(VANT_SOURCE_DIR) + "/sim/scenarios/5g-nsa.json"); }
+};
+
+TEST_F(QmicliNsa, DecodesBandCapabilities) {
+  const Bands& b = scenario_.bands;
+  EXPECT_TRUE(
+      Expected()("Device band capabilities retrieved")("Bands: " + legacy_names(b.legacy))(
+          "LTE bands: " + band_numbers(b.lte, 65))("LTE bands (extended): " + band_numbers(b.lte))(
+          "NR5G bands: " + band_numbers(b.nr))
+          .found_in(qmicli({"--dms-get-band-capabilities"})));
+}
+
+// Every supported band enabled, and the mode of the technologies the modem
+// has bands of (see docs/scenarios.md); a mode qmicli sets is read back.
+TEST_F(QmicliNsa, DecodesSystemSelectionPreferenceAndSetsAMode) {
+  const Bands& b = scenario_.bands;
+  EXPECT_TRUE(Expected()("Mode preference: 'gsm, umts, lte, 5gnr'")(
+                  "Band preference: " + legacy_names(b.legacy))("LTE band preference: " +
+                                                                band_numbers(b.lte, 65))(
+                  "LTE band preference (extended): " + band_numbers(b.lte))(
+                  "NR5G SA band preference: " + band_numbers(b.nr))("NR5G NSA band preference: " +
+                                                                    band_numbers(b.nr))
+                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+  // LTE alone: the NR leg and UMTS go from the cell location answer.
+  EXPECT_TRUE(Expected()("System selection preference set successfully")
+                  .found_in(qmicli({"--nas-set-system-selection-preference=lte"})));
+  EXPECT_TRUE(Expected()("Mode preference: 'lte'")
+                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+  const std::string lte_only = qmicli({"--nas-get-cell-location-info"});
+  EXPECT_TRUE(Expected()("Intrafrequency LTE Info").found_in(lte_only));
+  EXPECT_EQ(std::string::npos, lte_only.find("5GNR ARFCN")) << lte_only;
+  EXPECT_EQ(std::string::npos, lte_only.find("UMTS Info")) << lte_only;
+  qmicli({"--nas-set-system-selection-preference=lte|5gnr"});
+  EXPECT_TRUE(Expected()("5GNR ARFCN: " + q(scenario_.cells.nr5g->cells[0].arfcn))
+                  .found_in(qmicli({"--nas-get-cell-location-info"})));
+}
+
+TEST_F(QmicliNsa, DecodesRfBandInformation) {
+  const Cells& c = scenario_.cells;
+  // UARFCN 4385 is of UTRA band V (850 MHz).
+  ASSERT_EQ(4385, c.umts->uarfcn);
+  const std::string lte_band =
+      "'eutran-" + std::to_string(*lte_band_of_earfcn(c.lte_intra->earfcn)) + "'";
+  const NrCell& nr = c.nr5g->cells[0];
+  Expected e;
+  e("Band Information:")("Radio Interface:   'umts'")("Active Band Class: 'wcdma-850'")(
+      "Active Channel:    " + q(c.umts->uarfcn))("Radio Interface:   'lte'")(
+      "Active Band Class: " + lte_band)("Active Channel:    " + q(c.lte_intra->earfcn));
+  e("Band Information (Extended):")("Radio Interface:   'umts'")(
+      "Active Channel:    " + q(c.umts->uarfcn))("Radio Interface:   'lte'")(
+      "Active Band Class: " + lte_band)("Active Channel:    " + q(c.lte_intra->earfcn))(
+      "Radio Interface:   '5gnr'")("Active Band Class: 'nr5g-" + std::to_string(nr.band) +
+                                   "'")("Active Channel:    " + q(nr.arfcn));
+  EXPECT_TRUE(e.found_in(qmicli({"--nas-get-rf-band-info"})));
+}
+
+TEST_F(QmicliNsa, DecodesSignalInfo) {
+  const Cells& c = scenario_.cells;
+  const auto& l = *c.lte_intra;
+  const LteCell& serving = *std::find_if(
+      l.cells.begin(), l.cells.end(), [&](const LteCell& x) { return x.pci == l.serving_cell_id; });
+  const NrCell& nr = c.nr5g->cells[0];
+  char ecio[32];
+  std::snprintf(ecio, sizeof ecio, "'%.1f dBm'", static_cast<double>(c.umts->ecio));
+  EXPECT_TRUE(
+      Expected()("WCDMA:")("RSSI: '" + std::to_string(c.umts->rscp - c.umts->ecio) +
+                           " dBm'")(std::string("ECIO: ") + ecio)("LTE:")(
+          "RSSI: '" + std::to_string(whole(serving.rssi)) +
+          " dBm'")("RSRQ: '" + std::to_string(whole(serving.rsrq)) +
+                   " dB'")("RSRP: '" + std::to_string(whole(serving.rsrp)) +
+                           " dBm'")("SNR: '" + tenths(serving.snr) + " dB'")("5G:")(
+          "RSRP: '" + std::to_string(whole(nr.rsrp)) + " dBm'")("SNR: '" + tenths(nr.snr) + " dB'")(
+          "RSRQ: '" + std::to_string(whole(nr.rsrq)) + " dB'")
+          .found_in(qmicli({"--nas-get-signal-info"})));
+}
+
+TEST_F(QmicliNsa, DecodesTheNrLegOfTheCellLocation) {
+  const std::string out = qmicli({"--nas-get-cell-location-info"});
+  const Nr5g& n = *scenario_.cells.nr5g;
+  const NrCell& nr = n.cells[0];
+  Expected e;
+  e("Successfully got cell location info");
+  expect_lte(e, scenario_.cells);
+  e("5GNR ARFCN: " + q(nr.arfcn))("5GNR cell information")("PLMN: '" + plmn_text(n.plmn) + "'")(
+      "Tracking Area Code: " + q(n.tac))("Global Cell ID: " + q(nr.global_cell_id))(
+      "Physical Cell ID: " + q(nr.pci))("RSRQ: '" + tenths(nr.rsrq) + " dB'")(
+      "RSRP: '" + tenths(nr.rsrp) + " dBm'")("SNR: '" + tenths(nr.snr) + " dB'");
+  EXPECT_TRUE(e.found_in(out));
+  EXPECT_TRUE(earfcn_bands_agree(out));
+}
+
+// A standalone NR modem: NR alone in every answer, and no NR entry among the
+// 16-bit channels of the RF band information.
+TEST_F(QmicliModem, StandaloneNrServesAlone) {
+  start(std::string(VANT_SOURCE_DIR) + "/sim/scenarios/5g-sa.json");
+  if (HasFatalFailure() || IsSkipped()) return;
+  const NrCell& nr = scenario_.cells.nr5g->cells[0];
+  const std::string cells = qmicli({"--nas-get-cell-location-info"});
+  EXPECT_TRUE(
+      Expected()("5GNR ARFCN: " + q(nr.arfcn))("Physical Cell ID: " + q(nr.pci)).found_in(cells));
+  EXPECT_EQ(std::string::npos, cells.find("LTE Info")) << cells;
+  const std::string signal = qmicli({"--nas-get-signal-info"});
+  EXPECT_TRUE(
+      Expected()("5G:")("RSRP: '" + std::to_string(whole(nr.rsrp)) + " dBm'").found_in(signal));
+  EXPECT_EQ(std::string::npos, signal.find("LTE:")) << signal;
+  const std::string bands = qmicli({"--nas-get-rf-band-info"});
+  EXPECT_TRUE(Expected()("Band Information:")("Band Information (Extended):")(
+                  "Radio Interface:   '5gnr'")("Active Channel:    " + q(nr.arfcn))
+                  .found_in(bands));
+  const std::string nr_entry = "Radio Interface:   '5gnr'";
+  EXPECT_EQ(bands.find(nr_entry), bands.rfind(nr_entry)) << "only in the extended list: " << bands;
+}
+
+// A modem whose bands at the start leave out its serving cell's: the serving
+// cell moves to the strongest cell of an allowed band, or LTE service is lost.
+struct BandStart {
+  const char* name;
+  const char* lte_bands;  // as the document lists them, without brackets
+  int earfcn, pci;        // 0: no LTE service
+};
+
+class QmicliBandStart : public QmicliModem, public ::testing::WithParamInterface<BandStart> {
+ protected:
+  void SetUp() override {
+    start_document(R"({"base": "default", "bands": {"preference": {"lte": [)" +
+                   std::string(GetParam().lte_bands) + "]}}}");
+  }
+};
+
+TEST_P(QmicliBandStart, MovesTheServingCellOrLosesLte) {
+  const BandStart& row = GetParam();
+  const std::string out = qmicli({"--nas-get-cell-location-info"});
+  if (row.earfcn) {
+    EXPECT_TRUE(
+        Expected()("Intrafrequency LTE Info")("EUTRA Absolute RF Channel Number: " +
+                                              q(row.earfcn))("Serving Cell ID: " + q(row.pci))
+            .found_in(out));
+    EXPECT_EQ(std::string::npos, out.find("Channel Number: '5110'")) << "band 12 is off: " << out;
+  } else {
+    EXPECT_EQ(std::string::npos, out.find("LTE Info")) << out;
+    EXPECT_TRUE(Expected()("UMTS Info").found_in(out));
+  }
+  EXPECT_TRUE(Expected()("LTE band preference (extended): '" + std::string(row.lte_bands) + "'")
+                  .found_in(qmicli({"--nas-get-system-selection-preference"})));
+}
+
+// The default cells: 5110 (band 12) serving, 2000 (band 4) strongest elsewhere.
+INSTANTIATE_TEST_SUITE_P(
+    DefaultModem, QmicliBandStart,
+    ::testing::Values(BandStart{"without_band_12",
+                                "1, 2, 3, 4, 5, 7, 8, 13, 20, 25, 26, 28, 66, 71", 2000, 41},
+                      BandStart{"bands_without_cells", "1, 3", 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vant::sim

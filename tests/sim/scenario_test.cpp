@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "sim/messages.h"
 #include "sim/nas_encoding.h"
+#include "sim/schema.h"
 
 namespace vant::sim {
 namespace {
@@ -36,6 +39,16 @@ TEST(Scenario, DefaultFileIsTheBuiltInDefault) {
   EXPECT_EQ(builtin.identity.firmware_revision, file->identity.firmware_revision);
   EXPECT_EQ(builtin.sessions[0].ipv4, file->sessions[0].ipv4);
   EXPECT_EQ(builtin.scan.duration_ms, file->scan.duration_ms);
+  EXPECT_EQ(builtin.bands, file->bands);
+  auto snrs = [](const Scenario& s) {
+    std::vector<int16_t> out;
+    for (const auto& c : s.cells.lte_intra->cells) out.push_back(c.snr);
+    for (const auto& f : s.cells.lte_inter->frequencies) {
+      for (const auto& c : f.cells) out.push_back(c.snr);
+    }
+    return out;
+  };
+  EXPECT_EQ(snrs(builtin), snrs(*file));
 }
 
 TEST(Scenario, EveryBundledScenarioLoads) {
@@ -168,13 +181,16 @@ TEST(Scenario, WcdmaLteWordsTakeIntegersOrFloats) {
   EXPECT_EQ(0xC2BF0000u, s->cells.wcdma_lte->cells[1].rsrp);
 }
 
-// Drifts are kept by the EARFCN of the list a cell is in, and its PCI.
+// A cell's own drift stays with the cell; the common one is the behaviour's.
 TEST(Scenario, DriftsAreReadIntoTheirCells) {
   std::string error;
   const auto s = load_scenario_argument("drifting-signal", error);
   ASSERT_TRUE(s) << error;
-  EXPECT_EQ((Drift{20000, 0, 20, 60, 40, 0}), s->lte_signal.drift);
-  EXPECT_EQ((Drift{20000, 10000, 30, 120, 100, 0}), s->lte_signal.cells.at({2000, 41}).drift);
+  EXPECT_EQ((Drift{20000, 0, 20, 60, 40, 0}), s->behaviour.drift);
+  const auto& f = s->cells.lte_inter->frequencies.at(0);
+  ASSERT_EQ(2000, f.earfcn);
+  EXPECT_EQ(41, f.cells.at(0).pci);
+  EXPECT_EQ((Drift{20000, 10000, 30, 120, 100, 0}), f.cells.at(0).drift);
 }
 
 // Each bad document must be refused with a message that names the file and,
@@ -224,6 +240,21 @@ TEST(Scenario, BadDocumentsNameFileAndField) {
        R"(field "cells.lte_intra.cells[0].when_locked": a cell without service)"},
       {R"({"cells": {"lte_intra": {"cells": [{"when_locked": {"afer_ms": 1}}]}}})",
        R"(field "cells.lte_intra.cells[0].when_locked.afer_ms": unknown field)"},
+      {R"({"bands": {"lte": [3, 1, 3]}})", R"(field "bands.lte": band 3 given twice)"},
+      {R"({"bands": {"lte": [0]}})", R"(field "bands.lte[0]": expected an integer from 1 to 256)"},
+      {R"({"bands": {"nr": [513]}})", R"(field "bands.nr[0]")"},
+      {R"({"bands": {"lte": [1], "preference": {"lte": [2]}}})",
+       R"(field "bands.preference.lte": band 2 is not in bands.lte)"},
+      {R"({"bands": {"nr": [78], "preference": {"nr_nsa": []}}})",
+       R"(field "bands.preference.nr_nsa": at least one band)"},
+      {R"({"cells": {"nr5g": {"cells": [{"arfcn": 1}]}}})",
+       R"(field "cells.nr5g.cells[0].band": missing)"},
+      {R"({"cells": {"nr5g": {"cells": [{"band": 4}]}}})",
+       R"(field "cells.nr5g.cells[0].band": n4 has no active band value)"},
+      {R"({"cells": {"nr5g": {"cells": [{"band": 78, "pci": 1008}]}}})",
+       R"(field "cells.nr5g.cells[0].pci")"},
+      {R"({"cells": {"nr5g": {"tac": 16777216}}})", R"(field "cells.nr5g.tac")"},
+      {R"({"cells": {"nr5g": {"idle": true}}})", R"(field "cells.nr5g.cells": an idle NR leg)"},
       {R"({"cells": {"lte_intra": {"earfcn": 7, "cells": [{"pci": 1, "drift": {"period_ms": 1}}]},
           "lte_inter": {"frequencies": [{"earfcn": 7, "cells": [{"pci": 1, "when_locked": {}}]}]}}})",
        R"(field "cells.lte_inter.frequencies[0].cells[0]": EARFCN 7 PCI 1 already has)"},
@@ -243,6 +274,85 @@ TEST(Scenario, ListsLongerThanACountByteAreRefused) {
   std::string error;
   EXPECT_FALSE(parse_scenario(cells, "long.json", error));
   EXPECT_NE(std::string::npos, error.find("cells.lte_intra.cells\": at most 255 entries")) << error;
+}
+
+// The parser and the reader both descend into what they read: a document
+// nested without end, or too large, is refused before either starts.
+TEST(Scenario, DeepOrLargeDocumentsAreRefusedCleanly) {
+  auto nested = [](size_t depth, const std::string& open, const std::string& close) {
+    std::string text;
+    for (size_t i = 0; i < depth; ++i) text += open;
+    for (size_t i = 0; i < depth; ++i) text += close;
+    return text;
+  };
+  struct Row {
+    std::string text;
+    const char* expected;  // nullptr: accepted
+  };
+  const Row rows[] = {
+      {nested(50000, "[", "]"), "nested more than 32 levels deep"},
+      {nested(50000, R"({"a":)", "}"), "nested more than 32 levels deep"},
+      {"{\"cells\": " + nested(40, "[", "]") + "}", "nested more than 32 levels deep"},
+      // Brackets inside texts, escaped quotes included, are not nesting.
+      {R"({"description": "\")" + std::string(100, '[') + R"("})", nullptr},
+      {R"({"description": ")" + std::string(size_t{1} << 20, 'x') + R"("})",
+       "larger than 1048576 bytes"},
+  };
+  for (const auto& row : rows) {
+    std::string error;
+    const auto s = parse_scenario(row.text, "deep.json", error);
+    EXPECT_EQ(row.expected == nullptr, s.has_value()) << error;
+    if (row.expected) {
+      EXPECT_NE(std::string::npos, error.find(row.expected)) << error;
+    }
+  }
+  // A file is read no further than the limit.
+  const std::string path = ::testing::TempDir() + "/large-scenario.json";
+  std::ofstream(path) << R"({"description": ")" << std::string(3 << 20, 'x') << R"("})";
+  std::string error;
+  EXPECT_FALSE(load_scenario_file(path, error));
+  EXPECT_NE(std::string::npos, error.find("larger than 1048576 bytes")) << error;
+  std::filesystem::remove(path);
+}
+
+// The field reference of the documentation is the reader's own table.
+TEST(Scenario, DocumentsCarryTheFieldReferenceAndEveryMessageName) {
+  struct Doc {
+    const char* path;
+    schema::Format format;
+    const char* begin;
+    const char* end;
+  };
+  const Doc docs[] = {
+      {"/docs/scenarios.md", schema::Format::markdown, "<!-- BEGIN scenario-fields -->\n",
+       "<!-- END scenario-fields -->"},
+      {"/docs/man/vantsim-scenario.5", schema::Format::roff, ".\\\" BEGIN scenario-fields\n",
+       ".\\\" END scenario-fields"},
+  };
+  for (const auto& doc : docs) {
+    std::ifstream in(std::string(VANT_SOURCE_DIR) + doc.path);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    const auto begin = text.find(doc.begin);
+    const auto end = text.find(doc.end);
+    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos) << doc.path;
+    const auto from = begin + std::string(doc.begin).size();
+    std::istringstream expected(scenario_field_reference(doc.format));
+    std::istringstream found(text.substr(from, end - from));
+    std::string want, got;
+    for (size_t line = 1;; ++line) {
+      const bool more_expected = static_cast<bool>(std::getline(expected, want));
+      const bool more_found = static_cast<bool>(std::getline(found, got));
+      if (!more_expected && !more_found) break;
+      if (more_expected == more_found && want == got) continue;
+      ADD_FAILURE() << doc.path << " is out of date from its reference line " << line
+                    << " (run scripts/scenario-fields): expected \""
+                    << (more_expected ? want : "(end)") << "\", found \""
+                    << (more_found ? got : "(end)") << "\"";
+      break;
+    }
+    for (const auto& m : message_table())
+      EXPECT_NE(std::string::npos, text.find(std::string(m.name))) << doc.path << ": " << m.name;
+  }
 }
 
 TEST(Scenario, UnreadableFileIsNamed) {

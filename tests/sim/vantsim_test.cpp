@@ -51,13 +51,15 @@ class Vantsim : public ::testing::Test {
 TEST_F(Vantsim, HelpNamesEveryOption) {
   const auto done = run({vantsim_path(), "--help"});
   EXPECT_TRUE(done.exited_with(0));
-  for (const char* option : {"--link PATH", "--scenario FILE", "--help"})
+  for (const char* option : {"--link PATH", "--scenario FILE", "--scenario-fields", "--help"})
     EXPECT_NE(std::string::npos, done.output.find(option)) << done.output;
 }
 
 TEST_F(Vantsim, RefusesWhatItCannotUse) {
   const std::string bad = write_file("bad.json", R"({"cells": {"umts": {"rscp": "loud"}}})");
   const std::string plain = write_file("plain-file", "keep me");
+  const std::string deep =
+      write_file("deep.json", std::string(50000, '[') + std::string(50000, ']'));
   struct Row {
     std::vector<std::string> args;
     int status;
@@ -71,6 +73,8 @@ TEST_F(Vantsim, RefusesWhatItCannotUse) {
        2,
        "scenario \"" + bad + "\": field \"cells.umts.rscp\": expected an integer"},
       {{"--link", link_, "--scenario", "no-such-scenario"}, 2, "scenario \"no-such-scenario\""},
+      {{"--link", link_, "--scenario", deep}, 2, "nested more than 32 levels deep"},
+      {{"--scenario-fields=html"}, 2, "unknown field list format: html"},
       {{"--link", plain}, 1, plain + " exists and is not a symbolic link"},
   };
   for (const auto& row : rows) {
