@@ -242,9 +242,33 @@ class BestCellKilled(ChangeTest):
                               "revert after best-cell was killed")
 
 
+class BandLock(ChangeTest):
+    """A band lock to a band without coverage cuts the line as a bad cell lock
+    does; the daemon puts the previous bands back by itself."""
+
+    def lte_serving(self):
+        result = vant("cells", "--json", timeout=20)
+        return result.returncode == 0 and "serving" in json.loads(result.stdout).get("lte", {})
+
+    def test_a_band_lock_that_loses_service_is_undone_by_the_daemon(self):
+        before = self.run_json("bands")
+        self.assertTrue(self.lte_serving())
+        # The default modem has no LTE cell on band 66.
+        doc = self.run_json("bands", "set", "--lte", "66", "--revert-after", "3s")
+        deadline = time.monotonic() + doc["pending"]["seconds_left"]
+        self.assertEqual([66], doc["lte"]["enabled"])
+        self.assertFalse(self.lte_serving(), "the band lock left LTE service")
+        self.assertTrue(wait_for(lambda: vant("bands", "--json").stdout and
+                                 json.loads(vant("bands", "--json").stdout) == before,
+                                 (deadline - time.monotonic()) / SCALE + 2, 0.1))
+        figure("band lock undone after the deadline", max(0.0, time.monotonic() - deadline))
+        self.assertTrue(wait_for(self.lte_serving, 5))
+        self.assertEqual({"pending": None}, self.run_json("pending"))
+
+
 def all_cases():
     loader = unittest.TestLoader()
-    for cls in (Unconfirmed, DaemonRestarts, BestCellKilled):
+    for cls in (Unconfirmed, DaemonRestarts, BestCellKilled, BandLock):
         for name in loader.getTestCaseNames(cls):
             yield "%s.%s" % (cls.__name__, name)
 

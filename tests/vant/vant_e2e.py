@@ -465,6 +465,86 @@ class BestCellInterrupted(ScenarioTest):
         self.assertEqual(before, self.run_json("lock", "--json"))
 
 
+class Bands(ScenarioTest):
+    """The default modem's band capabilities and preference, set and reset."""
+
+    def kinds(self, doc):
+        return [doc[k]["enabled"] for k in ("lte", "nr5g_sa", "nr5g_nsa")]
+
+    def test_show_set_and_reset(self):
+        bands = self.expected["bands"]
+        doc = self.run_json("bands", "--json")
+        self.assertEqual((sorted(bands["lte"]), sorted(bands["nr"]), sorted(bands["nr"])),
+                         (doc["lte"]["supported"], doc["nr5g_sa"]["supported"],
+                          doc["nr5g_nsa"]["supported"]))
+        self.assertEqual([sorted(bands["lte"]), sorted(bands["nr"]), sorted(bands["nr"])],
+                         self.kinds(doc), "every supported band enabled at first")
+        lte, nr = bands["lte"][1:3], bands["nr"][-1:]
+        doc = self.run_json("bands", "set", "--lte", ",".join(map(str, lte)), "--nr",
+                            str(nr[0]), "--json")
+        self.assertEqual([sorted(lte), nr, nr], self.kinds(doc))
+        self.assertEqual(doc, self.run_json("bands", "--json"))
+        self.assertEqual(sorted(bands["nr"]),
+                         self.run_json("bands", "set", "--nr-sa", ",".join(map(str, bands["nr"])),
+                                       "--json")["nr5g_sa"]["enabled"])
+        doc = self.run_json("bands", "reset", "--json")
+        self.assertEqual([sorted(bands["lte"]), sorted(bands["nr"]), sorted(bands["nr"])],
+                         self.kinds(doc))
+
+    def test_a_band_the_modem_lacks_is_refused_before_anything_is_sent(self):
+        before = self.run_json("bands", "--json")
+        missing = next(b for b in range(1, 256) if b not in self.expected["bands"]["lte"])
+        for arguments in (["--lte", str(missing)], ["--nr", "258"], ["--nr-sa", "1", "--nr", "1"]):
+            result = vant("bands", "set", *arguments)
+            self.assertIn(result.returncode, (EXIT_ARGUMENTS,), (arguments, result.stderr))
+            self.assertEqual("", result.stdout)
+        self.assertIn("LTE band %d is not supported" % missing,
+                      vant("bands", "set", "--lte", str(missing)).stderr)
+        self.assertEqual(before, self.run_json("bands", "--json"))
+
+
+class FiveG(ScenarioTest):
+    """An LTE anchor with an NR leg: the NR cell, its band and its signal."""
+    scenario = "5g-nsa"
+
+    def test_cells_signal_and_bands_show_the_nr_leg(self):
+        nr = self.expected["cells"]["nr5g"]["cells"][0]
+        doc = self.run_json("cells", "--json")
+        cell = doc["nr5g"]
+        self.assertEqual((nr["arfcn"], nr["pci"], nr["rsrp"] / 10, nr["rsrq"] / 10, nr["snr"] / 10),
+                         (cell["nr_arfcn"], cell["pci"], cell["rsrp_dbm"], cell["rsrq_db"],
+                          cell["sinr_db"]))
+        self.assertIn({"technology": "nr5g", "band": nr["band"], "channel": nr["arfcn"]},
+                      doc["bands"])
+        signal = self.run_json("signal", "--json")
+        self.assertEqual(nr["snr"] / 10, signal["nr5g"]["sinr_db"])
+        self.assertIsNotNone(signal["lte"]["sinr_db"])
+
+    def test_leaving_the_nr_band_out_moves_the_nr_leg(self):
+        first, second = self.expected["cells"]["nr5g"]["cells"][:2]
+        self.run_json("bands", "set", "--nr-nsa", str(second["band"]), "--json")
+        cell = self.run_json("cells", "--json")["nr5g"]
+        self.assertEqual((second["arfcn"], second["pci"]), (cell["nr_arfcn"], cell["pci"]))
+        self.assertNotEqual(first["pci"], cell["pci"])
+
+    def test_watch_writes_sinr_nr_and_the_bands(self):
+        from prometheus_client.parser import text_string_to_metric_families
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "vant.prom")
+            result = vant("watch", "--count", "1", "--json-lines", "--prometheus", path)
+            self.assertEqual(0, result.returncode, result.stderr)
+            line = json.loads(result.stdout)
+            with open(path) as f:
+                families = {f.name: f for f in text_string_to_metric_families(f.read())}
+        nr = self.expected["cells"]["nr5g"]["cells"][0]
+        self.assertEqual(nr["pci"], line["nr5g"]["pci"])
+        self.assertEqual(line["signal"]["nr5g"]["rsrp_dbm"],
+                         families["vant_nr5g_rsrp_dbm"].samples[0].value)
+        self.assertIn("vant_sinr_db", families)
+        bands = {(s.labels["technology"], s.labels["band"]) for s in families["vant_band_info"].samples}
+        self.assertIn(("nr5g", str(nr["band"])), bands)
+
+
 class Refusals(unittest.TestCase):
     """Bad arguments are refused before anything is started or sent."""
 
@@ -508,7 +588,7 @@ class Refusals(unittest.TestCase):
 def all_cases():
     loader = unittest.TestLoader()
     for cls in (Cells, CellsOfEveryTechnology, CellsRefused, Lock, Operators, Device, Watch, WatchDrift,
-                BestCell, BestCellFails, BestCellWeak, BestCellInterrupted, Refusals):
+                BestCell, BestCellFails, BestCellWeak, BestCellInterrupted, Bands, FiveG, Refusals):
         for name in loader.getTestCaseNames(cls):
             yield "%s.%s" % (cls.__name__, name)
 
