@@ -2,9 +2,8 @@
 // the set request carries the change, a set request of the kinds the modem
 // reported before restores them, and the get request reads them back, under
 // the get message's own TLV numbers.
-#include <array>
-
 #include "sdk/nas/band_messages.h"
+#include "sdk/nas/nas_change.h"
 #include "sdk/nas/nas_messages.h"
 #include "vantsdk/change.h"
 #include "vantsdk/result_codes.h"
@@ -12,10 +11,7 @@
 namespace vant::nas {
 namespace {
 
-constexpr size_t kHeader = 4;  // message id and TLV length before the TLVs
 constexpr uint8_t kGetLteMask = 0x15, kGetExtendedLte = 0x23, kGetNrSa = 0x2C, kGetNrNsa = 0x2D;
-
-using Buffer = std::array<uint8_t, REQUEST_CAPACITY>;
 
 template <size_t N>
 uint32_t put_mask_tlv(QmiCursor* c, uint8_t type, const uint64_t (&words)[N], size_t count) {
@@ -26,7 +22,7 @@ uint32_t put_mask_tlv(QmiCursor* c, uint8_t type, const uint64_t (&words)[N], si
 }
 
 // What the get answer shows once the previous preference is back.
-uint32_t expected_from(const BandPreference& p, Buffer& out, uint16_t* length) {
+uint32_t expected_from(const BandPreference& p, PackedMessage& out, uint16_t* length) {
   QmiCursor c{static_cast<uint16_t>(out.size()), 0, out.data()};
   uint32_t r = 0;
   if (p.lteReported != 0)
@@ -61,21 +57,13 @@ uint32_t VANTNASSetBandPreferenceConfirmed(const BandPreferenceChange* change,
       .nrNsa = previous->nrNsaReported != 0 ? &previous->nrNsa : nullptr,
       .changeDuration = change->changeDuration,
   };
-  Buffer apply{}, back{}, expected{};
+  PackedMessage apply{}, back{}, expected{};
   uint16_t apply_length = 0, back_length = 0, expected_length = 0;
   uint32_t r = pack_set_band_preference(&apply_length, apply.data(), change);
   if (r == 0) r = pack_set_band_preference(&back_length, back.data(), &restore);
   if (r == 0) r = expected_from(*previous, expected, &expected_length);
   if (r != 0) return r;
-  const ConfirmedChange confirmed{
-      .apply = {kNasService, kSetSelectionPreferenceId, apply.data() + kHeader, apply_length},
-      .restore = {kNasService, kSetSelectionPreferenceId, back.data() + kHeader, back_length},
-      .readBack = {kNasService, kGetSelectionPreferenceId, nullptr, 0},
-      .expected = expected.data(),
-      .expectedLength = expected_length,
-      .revertAfterMs = revertAfterMs,
-      .label = label,
-      .previous = previousText,
-  };
-  return VANTChangeBegin(&confirmed, changeId, deadlineMs);
+  return begin_nas_change({kSetSelectionPreferenceId, kGetSelectionPreferenceId, &apply,
+                           apply_length, &back, back_length, expected.data(), expected_length},
+                          {revertAfterMs, label, previousText, changeId, deadlineMs});
 }

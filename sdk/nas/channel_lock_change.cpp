@@ -3,8 +3,7 @@
 // were restores it, and the get request reads it back. The get answer has
 // the set request's TLVs; a kind that was off is compared by its status alone,
 // since a modem may report any channel values beside a lock that is off.
-#include <array>
-
+#include "sdk/nas/nas_change.h"
 #include "sdk/nas/nas_messages.h"
 #include "vantsdk/change.h"
 #include "vantsdk/result_codes.h"
@@ -12,11 +11,8 @@
 namespace vant::nas {
 namespace {
 
-constexpr size_t kHeader = 4;  // message id and TLV length before the TLVs
 constexpr uint8_t kUnlocked = 0;
 constexpr uint8_t kLocked = 1;
-
-using Buffer = std::array<uint8_t, REQUEST_CAPACITY>;
 
 bool reported(const ChannelLock& lock) {
   const auto ok = [](uint8_t s) { return s == kLocked || s == kUnlocked; };
@@ -25,7 +21,8 @@ bool reported(const ChannelLock& lock) {
 }
 
 // The restore's TLVs with each unlocked kind cut to its status byte.
-uint32_t expected_from(const uint8_t* tlvs, uint16_t length, Buffer& out, uint16_t* out_length) {
+uint32_t expected_from(const uint8_t* tlvs, uint16_t length, PackedMessage& out,
+                       uint16_t* out_length) {
   QmiCursor in{length, 0, const_cast<uint8_t*>(tlvs)};
   QmiCursor to{static_cast<uint16_t>(out.size()), 0, out.data()};
   while (in.index < in.size) {
@@ -57,22 +54,14 @@ uint32_t VANTNASKelSetChannelLockConfirmed(const ChannelLock* change, const Chan
   using namespace vant::nas;
   if (change == nullptr || previous == nullptr || !reported(*previous))
     return vant::kInvalidArgument;
-  Buffer apply{}, restore{}, expected{};
+  PackedMessage apply{}, restore{}, expected{};
   uint16_t apply_length = 0, restore_length = 0, expected_length = 0;
   uint32_t r = pack_set_channel_lock(&apply_length, apply.data(), change);
   if (r == 0) r = pack_set_channel_lock(&restore_length, restore.data(), previous);
   if (r == 0)
-    r = expected_from(restore.data() + kHeader, restore_length, expected, &expected_length);
+    r = expected_from(restore.data() + kPackedHeader, restore_length, expected, &expected_length);
   if (r != 0) return r;
-  const ConfirmedChange confirmed{
-      .apply = {kNasService, kSetChannelLockId, apply.data() + kHeader, apply_length},
-      .restore = {kNasService, kSetChannelLockId, restore.data() + kHeader, restore_length},
-      .readBack = {kNasService, kGetChannelLockId, nullptr, 0},
-      .expected = expected.data(),
-      .expectedLength = expected_length,
-      .revertAfterMs = revertAfterMs,
-      .label = label,
-      .previous = previousText,
-  };
-  return VANTChangeBegin(&confirmed, changeId, deadlineMs);
+  return begin_nas_change({kSetChannelLockId, kGetChannelLockId, &apply, apply_length, &restore,
+                           restore_length, expected.data(), expected_length},
+                          {revertAfterMs, label, previousText, changeId, deadlineMs});
 }

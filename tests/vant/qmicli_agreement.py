@@ -17,6 +17,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
+
 BIN = os.environ.get("VANT_BIN_DIR", "build/bin")
 SOURCE = os.environ.get("VANT_SOURCE_DIR", ".")
 QMICLI = "/usr/bin/qmicli"
@@ -176,15 +179,5 @@ class StandaloneAgreement(Agreement):
         self.assertEqual(number_of(value(q, "RSRP", "5G")), signal["nr5g"]["rsrp_dbm"])
 
 
-def all_cases():
-    loader = unittest.TestLoader()
-    for cls in (Agreement, StandaloneAgreement):
-        for name in loader.getTestCaseNames(cls):
-            yield "%s.%s" % (cls.__name__, name)
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]])
+    python_cases.main([Agreement, StandaloneAgreement])

@@ -16,6 +16,9 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
+
 BIN = os.environ.get("VANT_BIN_DIR", "build/bin")
 SOURCE = os.environ.get("VANT_SOURCE_DIR", ".")
 VANT = os.path.join(BIN, "vant")
@@ -585,16 +588,7 @@ class Refusals(unittest.TestCase):
         self.assertIn("vant: ", result.stderr)
 
 
-def all_cases():
-    loader = unittest.TestLoader()
-    for cls in (Cells, CellsOfEveryTechnology, CellsRefused, Lock, Operators, Device, Watch, WatchDrift,
-                BestCell, BestCellFails, BestCellWeak, BestCellInterrupted, Bands, FiveG, Refusals):
-        for name in loader.getTestCaseNames(cls):
-            yield "%s.%s" % (cls.__name__, name)
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]])
+    python_cases.main([Cells, CellsOfEveryTechnology, CellsRefused, Lock, Operators, Device, Watch,
+                       WatchDrift, BestCell, BestCellFails, BestCellWeak, BestCellInterrupted, Bands,
+                       FiveG, Refusals])
