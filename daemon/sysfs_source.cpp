@@ -153,11 +153,11 @@ std::unique_ptr<ModemLink> SysfsSource::open(std::string& why) {
   if (selector_.kind == Kind::node) return open_node_path(why);
   const auto nodes = discover_control_nodes(sysfs_root_);
   const auto found = candidates(nodes, why);
-  // The index rule and imei: look further when a node is another daemon's;
-  // a modem named by its node or its device, or kept to, is waited for.
-  const bool pass_over_held = kept_device_.empty()
-                                  ? selector_.kind == Kind::index || selector_.kind == Kind::imei
-                                  : selector_.kind == Kind::imei;
+  // The index rule and imei: look further when a node is another daemon's,
+  // and so does a daemon that keeps to a modem whose other interfaces other
+  // daemons drive; a node or device named on the command line is waited for.
+  const bool pass_over_held =
+      !kept_device_.empty() || selector_.kind == Kind::index || selector_.kind == Kind::imei;
   return found.empty() ? nullptr : open_first(found, pass_over_held, why);
 }
 
@@ -232,7 +232,8 @@ std::unique_ptr<ModemLink> SysfsSource::open_first(const std::vector<ControlNode
     if (held++ == 0) first_held = why;
   }
   if (held + not_ours == 0) return nullptr;
-  const std::string wanted = selector_.kind == Kind::imei
+  const std::string wanted = !kept_device_.empty() ? "of modem " + kept_device_
+                             : selector_.kind == Kind::imei
                                  ? "with IMEI " + selector_.value
                                  : "for modem index " + std::to_string(selector_.index);
   why = "no free QMUX control device " + wanted + ": " + std::to_string(held) +

@@ -216,5 +216,17 @@ TEST_F(Ownership, ADrivenModemIsKeptToThroughANewNodeName) {
   EXPECT_EQ("", opened(source, why));
 }
 
+TEST_F(Ownership, AModemKeptToIsFoundOnTheInterfaceNoOtherDaemonHolds) {
+  SysfsSource source(sysfs_.root(), 0, dev());
+  std::string why;
+  ASSERT_EQ("cdc-wdm0", opened(source, why)) << why;
+  ASSERT_TRUE(source.identified("356938035643809", why));
+  // Its first interface went to another daemon; the second one is free.
+  hold("cdc-wdm0");
+  sysfs_.add_cdc_wdm("cdc-wdm2", "qmi_wwan", "1-1.2", 6);
+  std::ofstream(dev() + "/cdc-wdm2") << "";
+  EXPECT_EQ("cdc-wdm2", opened(source, why)) << why;
+}
+
 }  // namespace
 }  // namespace vant::daemon
