@@ -131,6 +131,13 @@ void Daemon::poll_once() {
   if (link_ && link_failed_ != 0)
     link_lost(std::string("writing failed: ") + std::strerror(link_failed_));
   on_timer(Clock::now());
+  drop_refused_link();
+}
+
+void Daemon::drop_refused_link() {
+  if (link_refused_.empty()) return;
+  const std::string why = std::exchange(link_refused_, {});
+  if (link_) link_lost("not the modem this daemon drives: " + why);
 }
 
 std::optional<TimePoint> Daemon::next_wakeup() const {
@@ -394,6 +401,7 @@ void Daemon::try_open_link(TimePoint now) {
     return;
   }
   last_link_failure_.clear();
+  link_refused_.clear();
   node_ = link_->node();
   VANT_LOG_NOTICE("modem link open on %s", node_.c_str());
   reassembler_ = qmux::TimedReassembler();
@@ -523,6 +531,9 @@ void Daemon::modem_restarted() {
 
 void Daemon::become_present() {
   const ModemIdentity& identity = probe_.identity();
+  // Nobody hears of a modem that is not ours; it is dropped once the
+  // session has returned.
+  if (!source_->identified(identity.imei, link_refused_)) return;
   key_ = device_key(identity, node_);
   presence_ = DevicePresence::present;
   VANT_LOG_NOTICE("modem present on %s: model \"%s\", firmware \"%s\"", node_.c_str(),

@@ -109,6 +109,7 @@ class Daemon final : private SessionEvents, private ChangePort {
   void deliver_frames(TimePoint now);
   void on_link_writable();
   void on_node_changed();
+  void drop_refused_link();
   void link_lost(const std::string& why);
   void become_present();
   void announce_state(bool present);
@@ -147,6 +148,9 @@ class Daemon final : private SessionEvents, private ChangePort {
   LinkWriter writer_;
   bool link_writes_watched_ = false;
   int link_failed_ = 0;  // errno of a write that failed inside the session
+  // Why the modem on the link is not the one the source keeps to; set inside
+  // the session, the link is dropped after it has returned.
+  std::string link_refused_;
   TimePoint next_link_attempt_{};
   std::string last_link_failure_;
 

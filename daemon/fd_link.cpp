@@ -49,18 +49,23 @@ LinkRead FdLink::read(std::span<uint8_t> buffer, size_t& got) {
   return errno == EIO ? LinkRead::closed : LinkRead::failed;
 }
 
-std::unique_ptr<CharDeviceLink> CharDeviceLink::open(const std::string& path, std::string& why) {
+std::unique_ptr<CharDeviceLink> CharDeviceLink::open(const std::string& path, std::string& why,
+                                                     NodeClaim* claim) {
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     why = "cannot open " + path + ": " + std::strerror(errno);
     return nullptr;
   }
-  if (isatty(fd.get()) && !make_raw(fd.get(), why)) return nullptr;
   struct stat identity {};
   if (fstat(fd.get(), &identity) != 0) {
     why = "cannot stat " + path + ": " + std::strerror(errno);
     return nullptr;
   }
+  const NodeClaim claimed = claim_node(fd.get(), path, identity, why);
+  if (claim != nullptr) *claim = claimed;
+  if (claimed != NodeClaim::claimed) return nullptr;
+  // Only a node that is ours has its settings touched.
+  if (isatty(fd.get()) && !make_raw(fd.get(), why)) return nullptr;
   return std::unique_ptr<CharDeviceLink>(new CharDeviceLink(std::move(fd), path, identity));
 }
 
@@ -110,10 +115,6 @@ ssize_t SocketpairLink::write_some(std::span<const uint8_t> bytes) {
     n = ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
   return written_or_failure(n);
-}
-
-std::unique_ptr<ModemLink> DevicePathSource::open(std::string& why) {
-  return CharDeviceLink::open(path_, why);
 }
 
 }  // namespace vant::daemon

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "daemon/modem_link.h"
+#include "daemon/node_owner.h"
 #include "daemon/unique_fd.h"
 
 namespace vant::daemon {
@@ -23,9 +24,12 @@ class FdLink : public ModemLink {
 
 class CharDeviceLink final : public FdLink {
  public:
-  // Opens path read-write, without making it our controlling terminal, and
-  // puts a terminal into raw mode so that no byte of a frame is translated.
-  static std::unique_ptr<CharDeviceLink> open(const std::string& path, std::string& why);
+  // Opens path read-write, without making it our controlling terminal, puts
+  // a terminal into raw mode so that no byte of a frame is translated, and
+  // claims the node (claim_node): a node held by another daemon or open in
+  // another program is not used, and *claim, when given, says which.
+  static std::unique_ptr<CharDeviceLink> open(const std::string& path, std::string& why,
+                                              NodeClaim* claim = nullptr);
 
   ssize_t write_some(std::span<const uint8_t> bytes) override;
   bool still_present() const override;
@@ -44,17 +48,6 @@ class SocketpairLink final : public FdLink {
   // Takes one end of a stream socketpair; node is what clients are told.
   SocketpairLink(UniqueFd fd, std::string node);
   ssize_t write_some(std::span<const uint8_t> bytes) override;
-};
-
-// A source that opens one path each time it is asked.
-class DevicePathSource final : public LinkSource {
- public:
-  explicit DevicePathSource(std::string path) : path_(std::move(path)) {}
-  std::unique_ptr<ModemLink> open(std::string& why) override;
-  std::string describe() const override { return path_; }
-
- private:
-  std::string path_;
 };
 
 }  // namespace vant::daemon

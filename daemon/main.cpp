@@ -1,13 +1,16 @@
 // vantsdk: parses the command line and wires the daemon's parts together.
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "daemon/client_endpoints.h"
 #include "daemon/daemon.h"
 #include "daemon/detach.h"
 #include "daemon/fd_link.h"
 #include "daemon/log.h"
+#include "daemon/modem_list.h"
 #include "daemon/options.h"
 #include "daemon/simulation.h"
 #include "daemon/sysfs_source.h"
@@ -17,9 +20,23 @@ namespace {
 
 using namespace vant::daemon;
 
-std::unique_ptr<LinkSource> make_link_source(const DaemonOptions& options) {
-  if (!options.device.empty()) return std::make_unique<DevicePathSource>(options.device);
-  return std::make_unique<SysfsSource>(options.sysfs_root, options.modem);
+std::unique_ptr<SysfsSource> make_link_source(const DaemonOptions& options) {
+  ModemSelector selector{ModemSelector::Kind::index, options.modem, {}};
+  std::string unused;  // the parser has checked it
+  if (!options.device.empty()) parse_modem_selector(options.device, selector, unused);
+  return std::make_unique<SysfsSource>(selector, options.sysfs_root, options.dev_root);
+}
+
+// A node or modem named with --device that another daemon holds, another
+// program has open or that speaks MBIM is refused before detaching. After a
+// take-over the daemon that ended may still be closing its node.
+bool modem_available(SysfsSource& source, bool took_over, std::string& why) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (!source.available_now(why)) {
+    if (!took_over || std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
 }
 
 std::optional<ChangeJournal> change_journal(const DaemonOptions& options) {
@@ -52,11 +69,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const DaemonOptions& options = parsed.options;
+  if (options.list) {
+    std::fputs(modem_list_text(options.sysfs_root, options.dev_root).c_str(), stdout);
+    return 0;
+  }
   block_stop_signals();
 
   // Refusals come before detaching, so that they reach whoever started us.
   std::string error;
   std::optional<ClientEndpoints> endpoints;
+  bool took_over = false;
   switch (ClientEndpoints::open(options.modem, endpoints, error)) {
     case EndpointsStatus::already_running: {
       const std::string running =
@@ -67,6 +89,7 @@ int main(int argc, char** argv) {
         return fail(program, running + " and is not taken over: " + error);
       std::fprintf(stderr, "%s: took over modem %u from the daemon of process %d\n", program,
                    options.modem, static_cast<int>(ended));
+      took_over = true;
       break;
     }
     case EndpointsStatus::held_by_other:
@@ -79,17 +102,19 @@ int main(int argc, char** argv) {
     case EndpointsStatus::open:
       break;
   }
-  std::unique_ptr<LinkSource> simulation;
+  std::unique_ptr<LinkSource> source;
   if (options.simulate) {
-    simulation = make_simulation_source(options.scenario, error);
-    if (!simulation) return fail(program, error);
+    source = make_simulation_source(options.scenario, error);
+    if (!source) return fail(program, error);
+  } else {
+    auto modem = make_link_source(options);
+    if (!modem_available(*modem, took_over, error)) return fail(program, error);
+    source = std::move(modem);
   }
   if (!options.foreground && !detach_from_caller(error)) return fail(program, error);
   log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
 
-  Daemon daemon(std::move(*endpoints),
-                simulation ? std::move(simulation) : make_link_source(options),
-                change_journal(options));
+  Daemon daemon(std::move(*endpoints), std::move(source), change_journal(options));
   install_stop_signals(daemon);
   const int status = daemon.run();
   log_close();

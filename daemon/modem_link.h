@@ -47,6 +47,11 @@ class LinkSource {
   virtual std::unique_ptr<ModemLink> open(std::string& why) = 0;
   // For log lines: what this source looks at.
   virtual std::string describe() const = 0;
+  // The modem on the link last opened has told its IMEI (empty when it did
+  // not). False, with why, when it is not the modem this source keeps to:
+  // the daemon then drops the link before any client hears of the modem,
+  // and asks open() again later.
+  virtual bool identified(const std::string& /*imei*/, std::string& /*why*/) { return true; }
 };
 
 }  // namespace vant::daemon

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "daemon/sysfs_source.h"
+
 namespace vant::daemon {
 namespace {
 
@@ -26,8 +28,26 @@ bool set_device(DaemonOptions& o, std::string_view value, std::string& error) {
     error = "--device needs a path";
     return false;
   }
+  ModemSelector selector;
+  if (!parse_modem_selector(value, selector, error)) {
+    error = "--device " + std::string(value) + ": " + error;
+    return false;
+  }
   o.device = value;
   return true;
+}
+
+bool set_dev_root(DaemonOptions& o, std::string_view value, std::string& error) {
+  if (value.empty()) {
+    error = "--dev-root needs a directory";
+    return false;
+  }
+  o.dev_root = value;
+  return true;
+}
+
+bool set_list(DaemonOptions& o, std::string_view, std::string&) {
+  return o.list = true;
 }
 
 bool set_simulate(DaemonOptions& o, std::string_view value, std::string&) {
@@ -72,7 +92,9 @@ constexpr std::string_view kHelpName = "help";
 constexpr std::array kOptions{
     OptionRow{"device", 'd', Argument::required, "PATH",
               "talk to the modem on PATH: a QMI control device (/dev/cdc-wdmN) or the\n"
-              "pseudo-terminal of the emulator (vantsim --link PATH)",
+              "pseudo-terminal of the emulator (vantsim --link PATH); or to the modem\n"
+              "usb:PORT (usb:1-1.2), pci:ADDRESS (pci:0000:01:00.0) or imei:IMEI,\n"
+              "wherever its node is",
               &set_device},
     OptionRow{"simulate", 's', Argument::optional, "SCENARIO",
               "run the QMI modem emulator inside the daemon instead of using a device;\n"
@@ -87,6 +109,12 @@ constexpr std::array kOptions{
     OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
     OptionRow{"sysfs-root", 0, Argument::required, "DIR",
               "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
+    OptionRow{"dev-root", 0, Argument::required, "DIR",
+              "open the nodes that sysfs names in DIR instead of /dev", &set_dev_root},
+    OptionRow{"list", 0, Argument::none, "",
+              "list the modem control nodes found (node, transport, driver, device,\n"
+              "modem index, who has it open) and exit",
+              &set_list},
     OptionRow{"state-dir", 0, Argument::required, "DIR",
               "journal pending radio changes in DIR (default /var/lib/vant; memory\n"
               "only with the built-in emulator, whose modem ends with the daemon)",
@@ -232,11 +260,15 @@ constexpr std::string_view kDescription =
 
 constexpr std::string_view kBehaviour =
     "\n"
-    "Which modem: with --device, that node; with --simulate (or when started as\n"
-    "vantsdk-sim), the built-in emulator; otherwise the N-th QMI control device in\n"
-    "sysfs (cdc-wdm devices bound to the qmi_wwan driver, in name order), N being the\n"
-    "modem index. A modem that disappears is announced to connected clients, and the\n"
-    "daemon keeps looking for it until it returns.\n"
+    "Which modem: with --device, that node or that modem; with --simulate (or when\n"
+    "started as vantsdk-sim), the built-in emulator; otherwise the N-th QMUX control\n"
+    "device in sysfs (cdc-wdm devices bound to the qmi_wwan driver in name order, then\n"
+    "QMI WWAN ports), N being the modem index, passing over nodes another daemon holds.\n"
+    "Once it has driven a modem the daemon keeps to it, by its USB port or PCI address\n"
+    "and its IMEI. A modem that disappears is announced to connected clients, and the\n"
+    "daemon waits for that modem, under whatever node name it returns. A node held by\n"
+    "another daemon or open in another program (ModemManager, qmi-proxy, qmicli) is\n"
+    "not shared; the daemon names who has it open.\n"
     "\n"
     "Unless --foreground is given, the daemon detaches: it starts a new session, works\n"
     "in /, puts standard input and output on /dev/null and logs to syslog (facility\n"

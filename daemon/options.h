@@ -9,12 +9,15 @@ namespace vant::daemon {
 
 inline constexpr unsigned kModemCount = 12;  // modem indices 0..11
 inline constexpr std::string_view kDefaultSysfsRoot = "/sys";
+inline constexpr std::string_view kDefaultDevRoot = "/dev";
 // The name under which the program starts in simulation mode.
 inline constexpr std::string_view kSimulatorProgramName = "vantsdk-sim";
 
 struct DaemonOptions {
   unsigned modem = 0;
-  std::string device;  // --device: a QMI control device or the emulator's pseudo-terminal
+  // --device: a node path (a QMI control device or the emulator's
+  // pseudo-terminal) or a selector: usb:PORT, pci:ADDRESS, imei:IMEI.
+  std::string device;
   bool simulate = false;
   std::string scenario;  // --simulate=SCENARIO; empty selects the emulator's default
   bool foreground = false;
@@ -24,6 +27,10 @@ struct DaemonOptions {
   // --state-dir: where pending changes are journaled; empty selects
   // /var/lib/vant, or memory only for the built-in emulator.
   std::string state_dir;
+  bool list = false;  // --list: print the modems found and exit
+  // --dev-root: where the nodes sysfs names are opened (tests point it at
+  // links to emulated modems).
+  std::string dev_root{kDefaultDevRoot};
 };
 
 enum class ParseAction { run, help, error };

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "qmux/tlv.h"
@@ -15,6 +16,7 @@
 #include "tests/daemon/process.h"
 #include "tests/daemon/test_client.h"
 #include "tests/support/abstract_socket.h"
+#include "tests/support/fake_sysfs.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/time_scale.h"
 
@@ -78,6 +80,52 @@ TEST(DaemonProcess, DetachesFromWhoeverStartedIt) {
 
   client.send(terminate_request_bytes());
   EXPECT_TRUE(daemon_gone(kModem));
+}
+
+// The words of the line of --list that starts with node.
+std::vector<std::string> listed_row(const std::string& listing, const std::string& node) {
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> row;
+    for (std::string word; words >> word;) row.push_back(word);
+    if (!row.empty() && row[0] == node) return row;
+  }
+  return {};
+}
+
+TEST(DaemonProcess, ListsTheModemsOfEveryKind) {
+  const vant::test::TempDir dir;
+  vant::test::FakeSysfs sysfs(dir.path() + "/sys");
+  sysfs.add_cdc_wdm("cdc-wdm10", "qmi_wwan", "1-1.4");
+  sysfs.add_cdc_wdm("cdc-wdm2", "qmi_wwan", "2-1", 8, "class/usb");
+  sysfs.add_cdc_wdm("cdc-wdm0", "cdc_mbim", "1-1.2.3", 12);
+  sysfs.add_cdc_wdm("cdc-wdm5", "huawei_cdc_ncm", "1-1.3");  // speaks neither
+  sysfs.add_wwan_port("wwan0qmi0", "QMI", "0000:01:00.0");
+  sysfs.add_wwan_port("wwan1mbim0", "MBIM", "0000:02:00.0");
+  sysfs.add_wwan_port("wwan1at0", "AT", "0000:02:00.0");  // no control protocol
+  const auto run = run_program(bin("vantsdk"), {"--list", "--sysfs-root", sysfs.root(),
+                                                "--dev-root", dir.path() + "/dev"});
+  ASSERT_EQ(0, run.status) << run.output;
+  const std::string dev = dir.path() + "/dev/";
+  struct Row {
+    std::string node, transport, driver, device, index;
+  };
+  const Row rows[] = {
+      {"cdc-wdm2", "QMUX", "qmi_wwan", "usb:2-1", "0"},
+      {"cdc-wdm10", "QMUX", "qmi_wwan", "usb:1-1.4", "1"},
+      {"wwan0qmi0", "QMUX", "mhi_wwan_ctrl", "pci:0000:01:00.0", "2"},
+      {"cdc-wdm0", "MBIM", "cdc_mbim", "usb:1-1.2.3", "-"},
+      {"wwan1mbim0", "MBIM", "mhi_wwan_ctrl", "pci:0000:02:00.0", "-"},
+  };
+  for (const Row& row : rows) {
+    const std::vector<std::string> expected{dev + row.node, row.transport, row.driver, row.device,
+                                            row.index, "(no", "node)"};
+    EXPECT_EQ(expected, listed_row(run.output, dev + row.node)) << run.output;
+  }
+  for (const char* absent : {"cdc-wdm5", "wwan1at0", "wwan0", "wwan1"})
+    EXPECT_TRUE(listed_row(run.output, dev + absent).empty()) << absent << "\n" << run.output;
+  EXPECT_NE(std::string::npos, run.output.find("MBIM nodes are listed but not driven"));
 }
 
 TEST(DaemonProcess, ASecondDaemonForTheSameModemIsRefused) {

@@ -71,6 +71,11 @@ TEST(DaemonOptions, RefusedForms) {
       {"-d"},
       {"--device", "/dev/x", "--simulate"},
       {"--take-over=yes"},
+      {"--device", "usb:1-"},
+      {"--device=pci:1:2"},
+      {"-dimei:12"},
+      {"--dev-root"},
+      {"--list=yes"},
   };
   for (const auto& args : cases) {
     const auto r = parse(args);
