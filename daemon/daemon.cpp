@@ -178,7 +178,9 @@ void Daemon::on_timer(TimePoint now) {
 
 bool Daemon::trusted(const ReceivedDatagram& received) const {
   if (!received.has_credentials) return false;
-  return received.credentials.uid == 0 || received.credentials.uid == geteuid();
+  const ucred& sender = received.credentials;
+  if (sender.uid == 0 || sender.uid == geteuid()) return true;
+  return allowed_group_ && sender_in_group(sender, *allowed_group_);
 }
 
 // Whether a datagram on a pair may act on it at all. Checked before anything
@@ -195,7 +197,7 @@ bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
   }
   if (!trusted(received)) {
     drop_log_.line(kFromStranger, now, LogLevel::warning,
-                   "dropped a datagram on %s from uid %u (not root, not our user)", name,
+                   "dropped a datagram on %s from uid %u (not root, not our user, not of a group allowed)", name,
                    received.has_credentials ? received.credentials.uid : ~0u);
     if (!received.truncated) refuse_stranger(pair, datagram);
     return false;

@@ -16,6 +16,7 @@
 #include "daemon/client_endpoints.h"
 #include "daemon/device_service.h"
 #include "daemon/event_set.h"
+#include "daemon/group_grant.h"
 #include "daemon/link_writer.h"
 #include "daemon/log_throttle.h"
 #include "daemon/modem_identity.h"
@@ -48,6 +49,8 @@ class Daemon final : private SessionEvents, private ChangePort {
   // loop itself fails; then releases the modem's client ids. Returns the
   // process's exit status: 0 after a clean end, 1 after a failure.
   int run();
+  // --allow-group: serve the members of this group too.
+  void allow_group(gid_t group) { allowed_group_ = group; }
   // Safe from another thread and from a signal handler.
   void request_stop();
 
@@ -161,6 +164,7 @@ class Daemon final : private SessionEvents, private ChangePort {
   DeviceService device_service_;
   std::vector<Deferred> deferred_;
   ChangeKeeper changes_;
+  std::optional<gid_t> allowed_group_;
   // The process last heard on each pair: another one means the first is gone.
   std::array<pid_t, kChannelPairs> pair_pids_{};
   LogThrottle drop_log_{kDropLines};

@@ -9,6 +9,7 @@
 #include "daemon/daemon.h"
 #include "daemon/detach.h"
 #include "daemon/fd_link.h"
+#include "daemon/group_grant.h"
 #include "daemon/log.h"
 #include "daemon/modem_list.h"
 #include "daemon/options.h"
@@ -73,6 +74,11 @@ int main(int argc, char** argv) {
     std::fputs(modem_list_text(options.sysfs_root, options.dev_root).c_str(), stdout);
     return 0;
   }
+  std::optional<gid_t> allowed_group;
+  if (!options.allow_group.empty()) {
+    allowed_group = group_by_name(options.allow_group);
+    if (!allowed_group) return fail(program, "no group " + options.allow_group, 2);
+  }
   block_stop_signals();
 
   // Refusals come before detaching, so that they reach whoever started us.
@@ -115,6 +121,7 @@ int main(int argc, char** argv) {
   log_open(options.foreground ? LogSink::standard_error : LogSink::syslog, options.verbose);
 
   Daemon daemon(std::move(*endpoints), std::move(source), change_journal(options));
+  if (allowed_group) daemon.allow_group(*allowed_group);
   install_stop_signals(daemon);
   const int status = daemon.run();
   log_close();

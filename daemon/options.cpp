@@ -74,6 +74,15 @@ bool set_state_dir(DaemonOptions& o, std::string_view value, std::string& error)
   return true;
 }
 
+bool set_allow_group(DaemonOptions& o, std::string_view value, std::string& error) {
+  if (value.empty()) {
+    error = "--allow-group needs a group";
+    return false;
+  }
+  o.allow_group = value;
+  return true;
+}
+
 bool set_foreground(DaemonOptions& o, std::string_view, std::string&) {
   return o.foreground = true;
 }
@@ -119,6 +128,10 @@ constexpr std::array kOptions{
               "journal pending radio changes in DIR (default /var/lib/vant; memory\n"
               "only with the built-in emulator, whose modem ends with the daemon)",
               &set_state_dir},
+    OptionRow{"allow-group", 0, Argument::required, "GROUP",
+              "serve the processes of GROUP (their group or one of their supplementary\n"
+              "groups) too, besides root and our own user: the web server's grant",
+              &set_allow_group},
     OptionRow{kHelpName, 'h', Argument::none, "", "print this text and exit", &set_nothing},
 };
 

@@ -31,6 +31,8 @@ struct DaemonOptions {
   // --dev-root: where the nodes sysfs names are opened (tests point it at
   // links to emulated modems).
   std::string dev_root{kDefaultDevRoot};
+  // --allow-group: a group (name or number) whose members are served too.
+  std::string allow_group;
 };
 
 enum class ParseAction { run, help, error };
