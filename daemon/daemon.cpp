@@ -196,9 +196,10 @@ bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
     return false;
   }
   if (!trusted(received)) {
-    drop_log_.line(kFromStranger, now, LogLevel::warning,
-                   "dropped a datagram on %s from uid %u (not root, not our user, not of a group allowed)", name,
-                   received.has_credentials ? received.credentials.uid : ~0u);
+    drop_log_.line(
+        kFromStranger, now, LogLevel::warning,
+        "dropped a datagram on %s from uid %u (not root, not our user, not of a group allowed)",
+        name, received.has_credentials ? received.credentials.uid : ~0u);
     if (!received.truncated) refuse_stranger(pair, datagram);
     return false;
   }
