@@ -23,6 +23,10 @@ def loopback_up():
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
 
 
+class ModemTaken(RuntimeError):
+    """Another daemon serves the modem index."""
+
+
 class WebStack:
     def __init__(self, bin_dir, source_dir, modem=0, port=None, host="127.0.0.1",
                  scenario=None, daemon_args=()):
@@ -51,8 +55,15 @@ class WebStack:
             [os.path.join(self.bin, "vantsdk"), simulate, "--foreground", *self.daemon_args,
              str(self.modem)], stdout=subprocess.DEVNULL,
             stderr=self.daemon_log)
+        # Ours serves once it says so; one that ends at once found the index
+        # taken, and vant would reach the other daemon.
         for _ in range(100):
-            if self.vant("device", check=False).returncode == 0:
+            if self.daemon.poll() is not None:
+                if "already running" in self.log("daemon.log"):
+                    raise ModemTaken(self.log("daemon.log"))
+                raise RuntimeError("the daemon ended: " + self.log("daemon.log"))
+            if "serving clients" in self.log("daemon.log") and \
+                    self.vant("device", check=False).returncode == 0:
                 break
             time.sleep(0.1)
         else:
