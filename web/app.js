@@ -2,9 +2,11 @@
 // changes that the daemon undoes unless they are confirmed in time.
 'use strict';
 const API = (document.querySelector('meta[name=vant-api]').content || 'api').replace(/\/$/, '');
-const POLL_MS = 5000, KEEP_MS = 60 * 60 * 1000;
+// The chart shows everything since the page opened, up to an hour, and at
+// least two minutes.
+const POLL_MS = 5000, KEEP_MS = 60 * 60 * 1000, LEAST_MS = 2 * 60 * 1000;
 const $ = (selector) => document.querySelector(selector);
-let token = null, operatorNames = {}, history = [], windowMs = 10 * 60 * 1000;
+let token = null, operatorNames = {}, history = [];
 let cellRows = [], sort = { key: 'rsrp_dbm', dir: -1 }, bandsDoc = null, deadline = 0;
 
 // ---- The API ----------------------------------------------------------------
@@ -100,7 +102,8 @@ function svg(tag, attributes, text) {
   return node;
 }
 function drawChart() {
-  const W = 800, PANE = 70, GAP = 18, LEFT = 92, RIGHT = 8, now = Date.now(), from = now - windowMs;
+  const now = Date.now(), windowMs = Math.max(LEAST_MS, history.length ? now - history[0].t : 0);
+  const W = 800, PANE = 70, GAP = 18, LEFT = 92, RIGHT = 8, from = now - windowMs;
   const panes = [['rsrp', 'RSRP dBm', '#1565c0'], ['rsrq', 'RSRQ dB', '#6a1b9a'], ['sinr', 'SINR dB', '#2e7d32']];
   const root = svg('svg', { viewBox: `0 0 ${W} ${panes.length * (PANE + GAP) + 14}`, role: 'img', 'aria-label': 'signal over time' });
   const x = (t) => LEFT + (W - LEFT - RIGHT) * (t - from) / windowMs;
@@ -123,9 +126,11 @@ function drawChart() {
     }
     if (d) root.append(svg('path', { d, fill: 'none', stroke: colour, 'stroke-width': 2 }));
   });
-  const minutes = windowMs / 60000;
-  for (let m = 0; m <= minutes; m += minutes / 5)
-    root.append(svg('text', { x: x(from + m * 60000), y: panes.length * (PANE + GAP) + 8, 'text-anchor': 'middle' }, m === minutes ? 'now' : '-' + (minutes - m) + ' min'));
+  for (let i = 0; i <= 4; i++) {
+    const ago = windowMs * (4 - i) / 4 / 60000;
+    const label = i === 4 ? 'now' : ago < 1 ? '-' + Math.round(ago * 60) + ' s' : '-' + Math.round(ago * 10) / 10 + ' min';
+    root.append(svg('text', { x: x(now - ago * 60000), y: panes.length * (PANE + GAP) + 8, 'text-anchor': i === 4 ? 'end' : 'middle' }, label));
+  }
   $('#chart').replaceChildren(root);
 }
 

@@ -11,6 +11,7 @@ import json
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
@@ -259,6 +260,21 @@ class Refusals(Stack):
         self.assertEqual(500, status, doc)
 
 
+class Packaging(unittest.TestCase):
+    def test_the_lighttpd_snippet_is_accepted(self):
+        if not web_stack.LIGHTTPD:
+            raise unittest.SkipTest("lighttpd is not installed")
+        with tempfile.TemporaryDirectory() as folder:
+            conf = os.path.join(folder, "lighttpd.conf")
+            snippet = os.path.join(os.path.abspath(SOURCE), "packaging/lighttpd/50-vant-web.conf")
+            with open(conf, "w") as f:
+                f.write(f'server.document-root = "{folder}"\ninclude "{snippet}"\n')
+            result = subprocess.run([web_stack.LIGHTTPD, "-tt", "-f", conf],
+                                    capture_output=True, text=True, timeout=30)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertNotIn("Warning", result.stdout + result.stderr)
+
+
 class Grant(unittest.TestCase):
     """--allow-group: the daemon serves a group's members, never everyone."""
 
@@ -284,7 +300,7 @@ class Grant(unittest.TestCase):
 
 def all_cases():
     loader = unittest.TestLoader()
-    for cls in (Api, Refusals, Grant):
+    for cls in (Api, Refusals, Packaging, Grant):
         for name in loader.getTestCaseNames(cls):
             yield "%s.%s" % (cls.__name__, name)
 
