@@ -103,7 +103,9 @@ function svg(tag, attributes, text) {
 }
 function drawChart() {
   const now = Date.now(), windowMs = Math.max(LEAST_MS, history.length ? now - history[0].t : 0);
-  const W = 800, PANE = 70, GAP = 18, LEFT = 92, RIGHT = 8, from = now - windowMs;
+  // Drawn at the box's own width, so that its text keeps its size on a phone.
+  const W = Math.max(280, $('#chart').clientWidth || 800), LEFT = W < 500 ? 76 : 92;
+  const PANE = 70, GAP = 18, RIGHT = 8, from = now - windowMs;
   const panes = [['rsrp', 'RSRP dBm', '#1565c0'], ['rsrq', 'RSRQ dB', '#6a1b9a'], ['sinr', 'SINR dB', '#2e7d32']];
   const root = svg('svg', { viewBox: `0 0 ${W} ${panes.length * (PANE + GAP) + 14}`, role: 'img', 'aria-label': 'signal over time' });
   const x = (t) => LEFT + (W - LEFT - RIGHT) * (t - from) / windowMs;
@@ -334,4 +336,5 @@ async function start() {
   await refreshSettings();
   poll();
 }
+window.addEventListener('resize', drawChart);
 start();
