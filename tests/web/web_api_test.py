@@ -9,6 +9,7 @@ Exit status 77 (skipped) when lighttpd is missing."""
 import http.client
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -296,6 +297,48 @@ class Grant(unittest.TestCase):
                 self.assertEqual(3, result.returncode, (ids, result.stdout))
         finally:
             stack.stop()
+
+
+    def test_a_set_group_id_cgi_is_served_and_ignores_its_environment(self):
+        built = os.path.join(os.path.dirname(os.path.abspath(BIN)), "tests", "vant-cgi-setid-test")
+        if not os.path.exists(built):
+            self.skipTest("vant-cgi-setid-test is not built")
+        stack = web_stack.WebStack(BIN, SOURCE, daemon_args=["--allow-group", "4242"])
+        folder = tempfile.mkdtemp(prefix="vant-setid.")
+        secret = os.path.join(os.path.dirname(built), "web-setid-secret")
+        try:
+            stack.start(serve=False)
+            cgi = os.path.join(folder, "vant-cgi")
+            shutil.copy(built, cgi)
+            os.chmod(folder, 0o755)
+            os.chown(cgi, 33, 4242)  # owned by the web server's user, of the granted group
+            os.chmod(cgi, 0o2750)
+            with open(secret, "w") as f:
+                f.write(os.urandom(32).hex())
+            os.chown(secret, 0, 4242)
+            os.chmod(secret, 0o640)
+
+            hostile = {"VANT_CGI_VANT": "/bin/false", "VANT_CGI_SECRET": "/nonexistent"}
+
+            def run(uid, path="/device", settings=hostile):
+                return subprocess.run(
+                    # Through a shell: setpriv's own exec skips the permission check.
+                    ["setpriv", f"--reuid={uid}", f"--regid={uid}", "--clear-groups",
+                     "/bin/sh", "-c", 'exec "$0"', cgi],
+                    env={"REQUEST_METHOD": "GET", "PATH_INFO": path, **settings},
+                    capture_output=True, text=True, timeout=60)
+            served = run(33)
+            self.assertIn("Status: 200", served.stdout, served)
+            self.assertEqual("VW-M2", json.loads(served.stdout.split("\n\n", 1)[1])["model"])
+            self.assertIn("Status: 200", run(33, "/token").stdout)  # the group's secret
+            self.assertNotEqual(0, run(34).returncode)  # nobody else may run it
+            os.chmod(cgi, 0o750)  # without the set-id bit the daemon refuses the web server
+            self.assertIn("Status: 503", run(33, settings={}).stdout)
+        finally:
+            stack.stop()
+            shutil.rmtree(folder, ignore_errors=True)
+            if os.path.exists(secret):
+                os.unlink(secret)
 
 
 def all_cases():
