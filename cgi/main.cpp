@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -109,6 +110,12 @@ bool variable(const char* name, std::string& value) {
   return value.size() <= kVariableLimit;
 }
 
+long long now_ms() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
 bool read_request(Request& r) {
   return variable("REQUEST_METHOD", r.method) && variable("PATH_INFO", r.path) &&
          variable("QUERY_STRING", r.query) && variable("HTTP_HOST", r.host) &&
@@ -154,10 +161,13 @@ std::optional<Answer> read_body(Request& r) {
       return refusal(415, "the body must be application/x-www-form-urlencoded");
   }
   r.body.clear();
+  const long long deadline = now_ms() + kBodyWaitMs;
   while (r.body.size() < length) {
     pollfd in{0, POLLIN, 0};
     char buffer[kBodyLimit];
-    if (poll(&in, 1, kBodyWaitMs) <= 0) return refusal(400, "the body did not arrive");
+    const long long left = deadline - now_ms();
+    if (left <= 0 || poll(&in, 1, static_cast<int>(left)) <= 0)
+      return refusal(400, "the body did not arrive");
     const ssize_t n = read(0, buffer, length - r.body.size());
     if (n <= 0) return refusal(400, "the body is shorter than its Content-Length");
     r.body.append(buffer, static_cast<size_t>(n));
