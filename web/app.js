@@ -265,7 +265,8 @@ function showPending(p) {
 function tick() {
   if (!deadline) return;
   const left = Math.max(0, Math.ceil((deadline - Date.now()) / 1000));
-  $('#countdown').textContent = left > 0 && $('#pending').dataset.state === 'held' ? left + ' s' : 'being undone…';
+  const state = $('#pending').dataset.state;
+  $('#countdown').textContent = state === 'applying' ? '(being applied)' : left > 0 && state === 'held' ? left + ' s' : '(being undone)';
 }
 setInterval(tick, 250);
 async function pollPending() {
