@@ -63,7 +63,7 @@ function meter(name, value, unit, scale) {
 }
 function bandText(b) {
   const prefix = { lte: 'B', nr5g: 'n', umts: 'UMTS ', gsm: 'GSM ' }[b.technology] || '';
-  return (b.band === null ? b.technology : prefix + b.band) + ' (ch ' + b.channel + ')';
+  return (b.band === null ? b.technology.toUpperCase() : prefix + b.band) + ' (ch ' + b.channel + ')';
 }
 function renderStatus(cells, signal) {
   const lte = cells.lte && cells.lte.serving, nr = cells.nr5g, umts = cells.umts && cells.umts.serving;
