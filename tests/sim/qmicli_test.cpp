@@ -2,6 +2,7 @@
 // an independent QMI host. Each test passes only when qmicli decodes our
 // answers into the values of the scenario the emulator runs.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -241,7 +242,13 @@ class QmicliModem : public ::testing::Test {
 
   // Starts vantsim on a scenario document written for the test.
   void start_document(const std::string& json) {
-    document_ = ::testing::TempDir() + "/vantsim-qmicli-" + std::to_string(getpid()) + ".json";
+    // A name of its own: the test is process 1 of its namespace, so a name
+    // made of its process id is the same in every suite running beside it.
+    std::string name = ::testing::TempDir() + "/vantsim-qmicli-XXXXXX.json";
+    const int fd = mkstemps(name.data(), 5);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    document_ = name;
     std::ofstream(document_) << json;
     start(document_);
   }
