@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "cgi/api.h"

@@ -104,8 +104,8 @@ TEST(DaemonProcess, ListsTheModemsOfEveryKind) {
   sysfs.add_wwan_port("wwan0qmi0", "QMI", "0000:01:00.0");
   sysfs.add_wwan_port("wwan1mbim0", "MBIM", "0000:02:00.0");
   sysfs.add_wwan_port("wwan1at0", "AT", "0000:02:00.0");  // no control protocol
-  const auto run = run_program(bin("vantsdk"), {"--list", "--sysfs-root", sysfs.root(),
-                                                "--dev-root", dir.path() + "/dev"});
+  const auto run = run_program(
+      bin("vantsdk"), {"--list", "--sysfs-root", sysfs.root(), "--dev-root", dir.path() + "/dev"});
   ASSERT_EQ(0, run.status) << run.output;
   const std::string dev = dir.path() + "/dev/";
   struct Row {
@@ -120,7 +120,7 @@ TEST(DaemonProcess, ListsTheModemsOfEveryKind) {
   };
   for (const Row& row : rows) {
     const std::vector<std::string> expected{dev + row.node, row.transport, row.driver, row.device,
-                                            row.index, "(no", "node)"};
+                                            row.index,      "(no",         "node)"};
     EXPECT_EQ(expected, listed_row(run.output, dev + row.node)) << run.output;
   }
   for (const char* absent : {"cdc-wdm5", "wwan1at0", "wwan0", "wwan1"})

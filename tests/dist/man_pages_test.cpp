@@ -88,9 +88,9 @@ TEST(ManPages, EmulatorPageDescribesEveryOptionOfItsHelp) {
 // vant's options are spread over its commands: each command's help lists its own.
 TEST(ManPages, VantPageDescribesEveryOptionOfEveryCommand) {
   std::set<std::string> options;
-  for (const auto& command : {"", "cells", "lock", "lock set lte-pci", "operators", "device", "watch",
-                              "best-cell", "pending", "confirm", "revert", "signal", "bands",
-                              "bands set"}) {
+  for (const auto& command :
+       {"", "cells", "lock", "lock set lte-pci", "operators", "device", "watch", "best-cell",
+        "pending", "confirm", "revert", "signal", "bands", "bands set"}) {
     std::vector<std::string> argv{std::string(VANT_BIN_DIR) + "/vant"};
     std::istringstream words(command);
     for (std::string word; words >> word;) argv.push_back(word);

@@ -70,9 +70,8 @@ struct Range {
 // Every code inside a group's range has a non-empty text, except the few that
 // are known to have none; nothing between the ranges has one.
 TEST(ResultCodeText, EveryCodeInEachRangeHasTextOrIsAKnownGap) {
-  const Range ranges[] = {{0, 37},          {1001, 1098},     {0xE001, 0xE010},
-                          {0xE101, 0xE104}, {0xE201, 0xE207}, {0xE801, 0xE812},
-                          {0xF3E9, 0xF3ED}};
+  const Range ranges[] = {{0, 37},          {1001, 1098},     {0xE001, 0xE010}, {0xE101, 0xE104},
+                          {0xE201, 0xE207}, {0xE801, 0xE812}, {0xF3E9, 0xF3ED}};
   const std::set<uint32_t> gaps = {36, 37, 0xE80D, 0xE80F, 0xE810, 0xE811, 0xE812};
   std::set<uint32_t> inside;
   for (const Range& r : ranges) {

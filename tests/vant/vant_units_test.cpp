@@ -165,18 +165,12 @@ TEST(BandState, ListsParseIntoAscendingBandsOrAreRefused) {
     const char* text;
     std::optional<BandList> bands;
   } cases[] = {
-      {"3", BandList{3}},
-      {"20,1,3,3", BandList{1, 3, 20}},
-      {"7-8,1", BandList{1, 7, 8}},
-      {"256", BandList{256}},
-      {"", std::nullopt},
-      {"1,", std::nullopt},
-      {"0", std::nullopt},
-      {"257", std::nullopt},
-      {"8-7", std::nullopt},
-      {"1-", std::nullopt},
-      {"b3", std::nullopt},
-      {"65536", std::nullopt},
+      {"3", BandList{3}},           {"20,1,3,3", BandList{1, 3, 20}},
+      {"7-8,1", BandList{1, 7, 8}}, {"256", BandList{256}},
+      {"", std::nullopt},           {"1,", std::nullopt},
+      {"0", std::nullopt},          {"257", std::nullopt},
+      {"8-7", std::nullopt},        {"1-", std::nullopt},
+      {"b3", std::nullopt},         {"65536", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(c.bands, parse_band_list(c.text, 256)) << c.text;
 }
