@@ -15,6 +15,10 @@ namespace vant::daemon {
 
 enum class LinkRead { data, again, closed, failed };
 
+// What the link speaks: QMUX frames as they are, QMI tunnelled through MBIM,
+// or QMUX to libqmi's proxy, which shares the modem with other programs.
+enum class LinkProtocol { qmux, mbim, qmi_proxy };
+
 class ModemLink {
  public:
   virtual ~ModemLink() = default;
@@ -23,6 +27,7 @@ class ModemLink {
   virtual int fd() const = 0;
   // The device node clients are told about.
   virtual const std::string& node() const = 0;
+  virtual LinkProtocol protocol() const { return LinkProtocol::qmux; }
 
   // One read of what the modem sent; got holds the count for LinkRead::data.
   virtual LinkRead read(std::span<uint8_t> buffer, size_t& got) = 0;
