@@ -15,7 +15,6 @@
 namespace vant::daemon {
 namespace {
 
-constexpr size_t kReadChunk = 4096;
 // Datagrams taken from one socket per turn of the loop, so that one busy
 // client cannot starve the others.
 constexpr int kDatagramsPerTurn = 16;
@@ -86,12 +85,13 @@ int Daemon::run() {
     const TimePoint now = Clock::now();
     // Without a working wait the modem's confirmations cannot be read
     // either: the releases went out, and the loop would only spin.
-    if (stopping_ && (failed_ || !session_ || !session_->releasing() || now >= stop_deadline_))
+    if (stopping_ && (failed_ || !modem_ || !modem_->session.releasing() || now >= stop_deadline_))
       break;
     poll_once();
   }
-  if (session_ && session_->releasing())
+  if (modem_ && modem_->session.releasing())
     VANT_LOG_WARNING("the modem did not confirm the release of every client id");
+  if (modem_) modem_->transport->close();
   VANT_LOG_NOTICE("%s", failed_ ? "ended after a failure" : "ended");
   return failed_ ? 1 : 0;
 }
@@ -121,23 +121,10 @@ void Daemon::poll_once() {
       if (ready[notification_slot(pair)] != 0)
         drain_and_drop(*endpoints_.pair(pair).notifications, "a notification channel");
     }
-    if (link_) {
-      const short revents = ready[kLinkSlot];
-      if (revents & POLLOUT) on_link_writable();
-      if (link_ && (revents & (POLLIN | POLLHUP | POLLERR))) on_link_readable(revents, now);
-      if (link_ && ready[kWatchSlot] != 0) on_node_changed();
-    }
+    if (modem_ && (ready[kLinkSlot] != 0 || ready[kWatchSlot] != 0))
+      on_link_events(ready[kLinkSlot], ready[kWatchSlot] != 0, now);
   }
-  if (link_ && link_failed_ != 0)
-    link_lost(std::string("writing failed: ") + std::strerror(link_failed_));
   on_timer(Clock::now());
-  drop_refused_link();
-}
-
-void Daemon::drop_refused_link() {
-  if (link_refused_.empty()) return;
-  const std::string why = std::exchange(link_refused_, {});
-  if (link_) link_lost("not the modem this daemon drives: " + why);
 }
 
 std::optional<TimePoint> Daemon::next_wakeup() const {
@@ -145,9 +132,9 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
   auto consider = [&next](std::optional<TimePoint> t) {
     if (t && (!next || *t < *next)) next = t;
   };
-  if (session_) consider(session_->next_deadline());
-  if (link_) consider(reassembler_.deadline());
-  for (const auto& d : deferred_) consider(d.deadline);
+  if (modem_) consider(modem_->session.next_deadline());
+  if (modem_) consider(modem_->transport->deadline());
+  consider(deferred_.next_deadline());
   if (!stopping_) consider(changes_.next_deadline());
   // Without a modem we look for it again; with one we check that its node
   // is still there.
@@ -157,19 +144,20 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
 }
 
 void Daemon::on_timer(TimePoint now) {
-  if (link_ && reassembler_.expire(now)) {
-    VANT_LOG_WARNING("gave up a frame from the modem that did not complete within %lld ms",
-                     static_cast<long long>(qmux::TimedReassembler::kPartialFrameTimeout.count()));
-    deliver_frames(now);  // what followed its start may be whole frames
+  if (modem_) {
+    TransportInput in;
+    modem_->transport->on_timer(now, in);
+    modem_->session.on_timer(now);
+    take_input(in, now);
   }
-  if (session_) session_->on_timer(now);
-  settle_deferred(false, now);
+  settle_deferred(now);
   if (!stopping_) changes_.on_timer(now);
+  carry_out_session_work(now);
   if (stopping_ || now < next_link_attempt_) return;
   next_link_attempt_ = now + kRetryInterval;
-  if (!link_) {
+  if (!modem_) {
     try_open_link(now);
-  } else if (!link_->still_present()) {
+  } else if (!modem_->transport->link().still_present()) {
     link_lost("its device node was removed");
   }
 }
@@ -274,15 +262,17 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
   if (service == kChangeServiceNumber) return on_change_request(pair, request, now);
-  if (!session_ || presence_ == DevicePresence::absent) return refuse(kFailNoDevice);
-  if (session_->outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
+  if (!modem_ || presence_.device_presence() == DevicePresence::absent)
+    return refuse(kFailNoDevice);
+  if (modem_->session.outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
   RequestOrigin origin;
   origin.pair = static_cast<uint8_t>(pair);
   origin.transaction = request.transaction;
   origin.header = request.header;
   origin.message_id = request.message_id;
-  session_->submit(origin, request.tlvs, deadline_for(request.header.timeout, now), now);
+  modem_->session.submit(origin, request.tlvs, deadline_for(request.header.timeout, now), now);
+  carry_out_session_work(now);
 }
 
 void Daemon::on_sdk_request(size_t pair, uint8_t type) {
@@ -293,8 +283,8 @@ void Daemon::on_sdk_request(size_t pair, uint8_t type) {
   std::vector<uint8_t> datagram;
   if (type == kStatus) {
     // Status: our process id and the device state.
-    datagram = build_sdk_response(type, 0, static_cast<uint32_t>(getpid()),
-                                  presence_ == DevicePresence::present ? 1 : 0);
+    datagram =
+        build_sdk_response(type, 0, static_cast<uint32_t>(getpid()), presence_.present() ? 1 : 0);
   } else if (type == kNotImplemented) {
     datagram = build_sdk_response(type, kApiNotImplemented, 0, 0);
   } else {
@@ -311,22 +301,15 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
   if (!r.defer) return reply(pair, request, r.result, request.message_id, r.tlvs);
   // The modem queue's cap holds here too: a runaway client must not make
   // the daemon hold its every datagram while the modem is identified.
-  const auto waiting = std::count_if(deferred_.begin(), deferred_.end(),
-                                     [pair](const Deferred& d) { return d.pair == pair; });
-  if (static_cast<size_t>(waiting) >= kMaxOutstandingPerClient)
+  if (!deferred_.add(pair, request, deadline_for(request.header.timeout, now)))
     return reply(pair, request, kFailTooMany, request.message_id, failure_tlvs(kFailTooMany));
-  Deferred d{pair,
-             request,
-             {request.tlvs.begin(), request.tlvs.end()},
-             deadline_for(request.header.timeout, now)};
-  deferred_.push_back(std::move(d));
-  deferred_.back().request.tlvs = deferred_.back().tlvs;
 }
 
 void Daemon::on_change_request(size_t pair, const QmiRequest& request, TimePoint now) {
   ClientTicket ticket{pair, request};
   ticket.request.tlvs = {};
-  changes_.handle(ticket, request.tlvs, presence_ == DevicePresence::present, key_, now);
+  changes_.handle(ticket, request.tlvs, presence_.present(), key_, now);
+  carry_out_session_work(now);
 }
 
 void Daemon::reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
@@ -368,8 +351,8 @@ void Daemon::send_to_client(size_t pair, bool notification, std::span<const uint
 
 void Daemon::client_gone(size_t pair) {
   device_service_.disconnect(pair);
-  if (session_) session_->forget_pair(static_cast<uint8_t>(pair));
-  std::erase_if(deferred_, [pair](const Deferred& d) { return d.pair == pair; });
+  if (modem_) modem_->session.forget_pair(static_cast<uint8_t>(pair));
+  deferred_.forget(pair);
   changes_.client_gone(pair);
   pair_pids_[pair] = 0;
 }
@@ -385,39 +368,39 @@ void Daemon::note_sender(size_t pair, pid_t pid) {
   pair_pids_[pair] = pid;
 }
 
-// ---- The modem ------------------------------------------------------------------
+// ---- The modem's link -----------------------------------------------------------
 
 void Daemon::try_open_link(TimePoint now) {
   next_link_attempt_ = now + kRetryInterval;
   std::string why;
-  link_ = source_->open(why);
-  if (!link_) {
+  std::unique_ptr<ModemLink> link = source_->open(why);
+  if (!link) {
     // Said once, not every second.
     if (why != last_link_failure_) VANT_LOG_INFO("no modem: %s", why.c_str());
     last_link_failure_ = why;
     return;
   }
+  modem_ = std::make_unique<Connection>(make_transport(std::move(link)));
   if (!watch_link(why)) {
     if (why != last_link_failure_) VANT_LOG_WARNING("modem link unusable: %s", why.c_str());
     last_link_failure_ = why;
-    link_.reset();
+    modem_.reset();
     return;
   }
   last_link_failure_.clear();
-  link_refused_.clear();
-  node_ = link_->node();
-  VANT_LOG_NOTICE("modem link open on %s", node_.c_str());
-  reassembler_ = qmux::TimedReassembler();
-  writer_.clear();
-  presence_ = DevicePresence::identifying;
-  session_ = std::make_unique<ModemSession>(static_cast<SessionEvents&>(*this));
-  session_->start(now);
+  node_ = modem_->transport->link().node();
+  VANT_LOG_NOTICE("modem link open on %s (%s)", node_.c_str(), modem_->transport->name());
+  presence_.link_opened();
+  TransportInput in;
+  modem_->transport->start(now, in);
+  take_input(in, now);
 }
 
 bool Daemon::watch_link(std::string& why) {
   link_writes_watched_ = false;
-  if (events_.add(kLinkSlot, link_->fd()) &&
-      (link_->watch_fd() < 0 || events_.add(kWatchSlot, link_->watch_fd())))
+  const ModemLink& link = modem_->transport->link();
+  if (events_.add(kLinkSlot, link.fd()) &&
+      (link.watch_fd() < 0 || events_.add(kWatchSlot, link.watch_fd())))
     return true;
   why = std::string("cannot wait for it: ") + std::strerror(errno);
   unwatch_link();
@@ -425,124 +408,185 @@ bool Daemon::watch_link(std::string& why) {
 }
 
 void Daemon::unwatch_link() {
-  events_.remove(link_->fd());
-  if (link_->watch_fd() >= 0) events_.remove(link_->watch_fd());
+  const ModemLink& link = modem_->transport->link();
+  events_.remove(link.fd());
+  if (link.watch_fd() >= 0) events_.remove(link.watch_fd());
   link_writes_watched_ = false;
 }
 
 void Daemon::watch_link_writes() {
-  // Frames the modem has not taken yet are written when it can take more.
-  const bool wanted = link_ && !writer_.empty();
-  if (!link_ || wanted == link_writes_watched_) return;
-  if (events_.change(kLinkSlot, link_->fd(), wanted)) link_writes_watched_ = wanted;
+  // Bytes the modem has not taken yet are written when it can take more.
+  if (!modem_) return;
+  const bool wanted = modem_->transport->wants_write();
+  if (wanted == link_writes_watched_) return;
+  if (events_.change(kLinkSlot, modem_->transport->link().fd(), wanted))
+    link_writes_watched_ = wanted;
 }
 
-void Daemon::on_link_readable(short revents, TimePoint now) {
-  uint8_t chunk[kReadChunk];
-  size_t got = 0;
-  switch (link_->read(chunk, got)) {
-    case LinkRead::again:
-      // A QMI control device whose write to the modem failed keeps reporting
-      // an error until it is written again; with nothing to read, polling it
-      // again would only spin.
-      if (revents & (POLLHUP | POLLERR | POLLNVAL))
-        return link_lost("the device reported an error");
-      return;
-    case LinkRead::closed:
-      return link_lost("the link closed");
-    case LinkRead::failed:
-      return link_lost(std::string("reading failed: ") + std::strerror(errno));
-    case LinkRead::data:
-      break;
+void Daemon::on_link_events(short revents, bool node_changed, TimePoint now) {
+  ModemTransport& transport = *modem_->transport;
+  TransportInput in;
+  if (revents & POLLOUT) transport.on_writable(in);
+  if (in.lost.empty() && (revents & (POLLIN | POLLHUP | POLLERR)))
+    transport.on_readable(revents, now, in);
+  if (in.lost.empty() && node_changed) {
+    transport.link().drain_watch();
+    if (!transport.link().still_present()) in.lost = "its device node was removed";
   }
-  reassembler_.feed(std::span<const uint8_t>(chunk, got), now);
-  deliver_frames(now);
+  take_input(in, now);
 }
 
-void Daemon::deliver_frames(TimePoint now) {
-  while (session_) {
-    const auto frame = reassembler_.next(now);
-    if (!frame) break;
-    session_->on_frame(*frame, now);
+// What the transport brought, in order: the end of its handshake, frames
+// for the session, and last the loss of the link.
+void Daemon::take_input(TransportInput& in, TimePoint now) {
+  if (!modem_) return;
+  if (in.became_ready) {
+    presence_.transport_ready();
+    start_session(now);
   }
+  for (const auto& frame : in.frames) modem_->session.on_frame(frame, now);
+  carry_out_session_work(now);
+  if (modem_ && !in.lost.empty()) link_lost(in.lost);
 }
 
-void Daemon::on_node_changed() {
-  link_->drain_watch();
-  if (!link_->still_present()) link_lost("its device node was removed");
-}
-
-void Daemon::on_link_writable() {
-  if (!writer_.flush(*link_)) link_lost(std::string("writing failed: ") + std::strerror(errno));
-}
-
-void Daemon::send_frame(const qmux::Frame& frame) {
-  if (!link_) return;
-  std::vector<uint8_t> bytes;
-  if (!qmux::encode_frame(frame, bytes)) {
-    VANT_LOG_WARNING("a frame for service 0x%02X does not fit QMUX framing", frame.service);
-    return;
+void Daemon::start_session(TimePoint now) {
+  if (modem_->transport->shared()) {
+    modem_->session.start_shared(now);
+  } else {
+    modem_->session.start(now);
   }
-  if (!writer_.queue(std::move(bytes))) {
-    drop_log_.line(kModemFull, Clock::now(), LogLevel::warning,
-                   "the modem takes no frames: dropped one for service 0x%02X", frame.service);
-    return;
-  }
-  // Called from inside the session: a failed link is dealt with after the
-  // session has returned, not here, so the session is not torn down under itself.
-  if (!writer_.flush(*link_)) link_failed_ = errno;
 }
 
 void Daemon::link_lost(const std::string& why) {
   VANT_LOG_WARNING("modem on %s lost: %s", node_.c_str(), why.c_str());
-  const bool was_present = presence_ == DevicePresence::present;
-  presence_ = DevicePresence::absent;
-  auto session = std::move(session_);
-  unwatch_link();
-  link_.reset();
-  link_failed_ = 0;
-  writer_.clear();
+  const bool was_present = presence_.link_lost();
+  auto modem = std::move(modem_);
+  events_.remove(modem->transport->link().fd());
+  if (modem->transport->link().watch_fd() >= 0) events_.remove(modem->transport->link().watch_fd());
+  link_writes_watched_ = false;
   changes_.on_modem(false, key_, Clock::now());
-  if (session) session->fail_all(kFailNoDevice);
-  settle_deferred(true, Clock::now());
+  // Every request still waiting for the modem is answered now; nothing of
+  // the session's own news counts any more.
+  modem->session.fail_all(kFailNoDevice);
+  while (auto event = modem->outbox.next_event()) on_session_event(*event, false);
+  settle_deferred(Clock::now());
   if (was_present) announce_state(false);
   next_link_attempt_ = Clock::now() + kRetryInterval;
 }
 
-void Daemon::session_ready() {
-  presence_ = DevicePresence::identifying;
-  probe_.start(*session_, Clock::now());
+// ---- The session's work -----------------------------------------------------------
+
+void Daemon::carry_out_session_work(TimePoint now) {
+  // An event may hand the session more (the identity probe, the change
+  // keeper, deferred requests); the loop goes on until nothing is left.
+  while (modem_) {
+    if (!send_frames(*modem_)) return;
+    auto event = modem_->outbox.next_event();
+    if (!event) break;
+    on_session_event(*event, true);
+  }
+  if (modem_) settle_deferred(now);
 }
 
-void Daemon::modem_silent() {
-  // A modem counts as present only once it answers: until then, clients are
-  // told at once that there is none rather than wait for its identity.
-  presence_ = DevicePresence::absent;
-  changes_.on_modem(false, key_, Clock::now());
-  settle_deferred(true, Clock::now());
+bool Daemon::send_frames(Connection& modem) {
+  TransportInput in;
+  for (const auto& frame : modem.outbox.take_frames()) {
+    if (!modem.transport->send(frame, in))
+      drop_log_.line(kModemFull, Clock::now(), LogLevel::warning,
+                     "the modem takes no frames: dropped one for service 0x%02X", frame.service);
+    if (!in.lost.empty()) break;
+  }
+  if (in.lost.empty()) return true;
+  link_lost(in.lost);
+  return false;
 }
 
-void Daemon::modem_restarted() {
-  // Identification starts over: what the restart failed tells nothing.
-  if (presence_ == DevicePresence::identifying) return probe_.start(*session_, Clock::now());
-  // Clients' indication registrations died with the modem's client ids: the
-  // state going 0 and back to 1 makes the client library register them again.
-  if (presence_ != DevicePresence::present) return;
-  announce_state(false);
-  announce_state(true);
+void Daemon::on_session_event(const SessionEvent& event, bool current) {
+  switch (event.kind) {
+    case SessionEvent::Kind::answer:
+      return on_session_answer(event, current);
+    case SessionEvent::Kind::indication:
+      return on_session_indication(event);
+    default:
+      if (current) on_session_news(event.kind);
+      return;
+  }
 }
+
+void Daemon::on_session_answer(const SessionEvent& a, bool current) {
+  const RequestOrigin& origin = a.origin;
+  if (origin.pair == kChangeOrigin)
+    return changes_.on_answer(origin, a.result, a.tlvs, Clock::now());
+  if (origin.pair == kDaemonOrigin) {
+    if (current && presence_.state() == ModemState::identifying &&
+        a.result != kFailModemRestarted && probe_.on_answer(origin, a.result, a.tlvs))
+      become_present();
+    return;
+  }
+  if (origin.pair >= kChannelPairs) return;
+  QmiRequest request;
+  request.transaction = origin.transaction;
+  request.header = origin.header;
+  reply(origin.pair, request, a.result, a.message_id, a.tlvs);
+}
+
+void Daemon::on_session_indication(const SessionEvent& indication) {
+  const qmux::Frame& frame = indication.frame;
+  if (indication.pair >= kChannelPairs) return;
+  if (frame.tlvs.size() + 4 > kMaxClientMessage) {
+    drop_log_.line(kIndicationTooLarge, Clock::now(), LogLevel::warning,
+                   "dropped an indication of %zu bytes: too large for a client", frame.tlvs.size());
+    return;
+  }
+  send_to_client(
+      indication.pair, true,
+      build_indication(frame.service, indication.instance, frame.message_id, frame.tlvs));
+}
+
+void Daemon::on_session_news(SessionEvent::Kind news) {
+  switch (news) {
+    case SessionEvent::Kind::ready:
+      presence_.session_ready();
+      return probe_.start(modem_->session, Clock::now());
+    case SessionEvent::Kind::silent:
+      // A modem counts as present only once it answers: until then, clients
+      // are told at once that there is none rather than wait for its identity.
+      presence_.sync_unanswered();
+      changes_.on_modem(false, key_, Clock::now());
+      return;
+    case SessionEvent::Kind::restarted:
+      // Identification starts over: what the restart failed tells nothing.
+      if (presence_.state() == ModemState::identifying) {
+        presence_.restarted_while_identifying();
+        return probe_.start(modem_->session, Clock::now());
+      }
+      // Clients' indication registrations died with the modem's client ids:
+      // the state going 0 and back to 1 makes the client library register
+      // them again.
+      if (!presence_.present()) return;
+      announce_state(false);
+      announce_state(true);
+      return;
+    case SessionEvent::Kind::answer:
+    case SessionEvent::Kind::indication:
+      return;
+  }
+}
+
+// ---- The modem's presence ---------------------------------------------------------
 
 void Daemon::become_present() {
   const ModemIdentity& identity = probe_.identity();
-  // Nobody hears of a modem that is not ours; it is dropped once the
-  // session has returned.
-  if (!source_->identified(identity.imei, link_refused_)) return;
+  // Nobody hears of a modem that is not ours.
+  std::string why;
+  if (!source_->identified(identity.imei, why))
+    return link_lost("not the modem this daemon drives: " + why);
   key_ = device_key(identity, node_);
-  presence_ = DevicePresence::present;
+  presence_.identified();
   VANT_LOG_NOTICE("modem present on %s: model \"%s\", firmware \"%s\"", node_.c_str(),
                   identity.model.c_str(), identity.revision.c_str());
   announce_state(true);
-  settle_deferred(false, Clock::now());
+  settle_deferred(Clock::now());
   changes_.on_modem(true, key_, Clock::now());
 }
 
@@ -553,18 +597,10 @@ void Daemon::announce_state(bool present) {
     if (device_service_.connected(pair)) send_to_client(pair, true, datagram);
 }
 
-void Daemon::settle_deferred(bool force_failure, TimePoint now) {
-  // Each is answered once the modem is identified or gone, or at its deadline.
-  auto waiting = std::move(deferred_);
-  deferred_.clear();
-  for (auto& d : waiting) {
-    const bool expired = force_failure || d.deadline <= now || stopping_;
-    if (presence_ == DevicePresence::identifying && !expired) {
-      deferred_.push_back(std::move(d));
-      deferred_.back().request.tlvs = deferred_.back().tlvs;
-      continue;
-    }
-    if (presence_ == DevicePresence::present) {
+void Daemon::settle_deferred(TimePoint now) {
+  const bool wait_over = stopping_ || presence_.device_presence() != DevicePresence::identifying;
+  for (auto& d : deferred_.take_due(wait_over, now)) {
+    if (presence_.present()) {
       on_device_request(d.pair, d.request, now);
     } else {
       reply(d.pair, d.request, kFailNoDevice, d.request.message_id, failure_tlvs(kFailNoDevice));
@@ -574,51 +610,22 @@ void Daemon::settle_deferred(bool force_failure, TimePoint now) {
 
 DeviceView Daemon::device_view() const {
   DeviceView view;
-  view.presence = presence_;
+  view.presence = presence_.device_presence();
   view.node = node_;
   view.key = key_;
   view.identity = probe_.identity();
   return view;
 }
 
-// ---- Answers from the session ----------------------------------------------------
-
-void Daemon::answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
-                    std::span<const uint8_t> tlvs) {
-  if (origin.pair == kChangeOrigin) return changes_.on_answer(origin, result, tlvs, Clock::now());
-  if (origin.pair == kDaemonOrigin) {
-    if (presence_ == DevicePresence::identifying && result != kFailModemRestarted &&
-        probe_.on_answer(origin, result, tlvs))
-      become_present();
-    return;
-  }
-  if (origin.pair >= kChannelPairs) return;
-  QmiRequest request;
-  request.transaction = origin.transaction;
-  request.header = origin.header;
-  reply(origin.pair, request, result, message_id, tlvs);
-}
-
-void Daemon::indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) {
-  if (pair >= kChannelPairs) return;
-  if (frame.tlvs.size() + 4 > kMaxClientMessage) {
-    drop_log_.line(kIndicationTooLarge, Clock::now(), LogLevel::warning,
-                   "dropped an indication of %zu bytes: too large for a client", frame.tlvs.size());
-    return;
-  }
-  send_to_client(pair, true,
-                 build_indication(frame.service, instance, frame.message_id, frame.tlvs));
-}
-
 // ---- The change keeper's requests -----------------------------------------------
 
 void Daemon::send_to_modem(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
                            TimePoint deadline) {
-  if (!session_ || presence_ != DevicePresence::present) {
+  if (!serving()) {
     const auto failure = failure_tlvs(kFailNoDevice);
     return changes_.on_answer(origin, kFailNoDevice, failure, Clock::now());
   }
-  session_->submit(origin, tlvs, deadline, Clock::now());
+  modem_->session.submit(origin, tlvs, deadline, Clock::now());
 }
 
 void Daemon::answer_client(const ClientTicket& ticket, uint32_t result,
@@ -633,10 +640,11 @@ void Daemon::begin_stop(TimePoint now, const char* why) {
   VANT_LOG_NOTICE("ending: %s", why);
   stopping_ = true;
   stop_deadline_ = now + kReleaseWait;
-  settle_deferred(true, now);
-  if (!session_) return;
-  session_->release_all(now);
-  session_->fail_all(kFailNotConnected);
+  settle_deferred(now);
+  if (!modem_) return;
+  modem_->session.release_all(now);
+  modem_->session.fail_all(kFailNotConnected);
+  carry_out_session_work(now);
 }
 
 }  // namespace vant::daemon

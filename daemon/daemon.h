@@ -14,20 +14,22 @@
 #include "daemon/am_datagram.h"
 #include "daemon/change_keeper.h"
 #include "daemon/client_endpoints.h"
+#include "daemon/deferred_requests.h"
 #include "daemon/device_service.h"
 #include "daemon/event_set.h"
 #include "daemon/group_grant.h"
-#include "daemon/link_writer.h"
 #include "daemon/log_throttle.h"
 #include "daemon/modem_identity.h"
 #include "daemon/modem_link.h"
+#include "daemon/modem_presence.h"
 #include "daemon/modem_session.h"
+#include "daemon/modem_transport.h"
+#include "daemon/session_outbox.h"
 #include "daemon/unique_fd.h"
-#include "qmux/timed_reassembler.h"
 
 namespace vant::daemon {
 
-class Daemon final : private SessionEvents, private ChangePort {
+class Daemon final : private ChangePort {
  public:
   // How long the daemon waits between looks for an absent modem, and for the
   // modem to confirm the release of its client ids at the end.
@@ -73,11 +75,14 @@ class Daemon final : private SessionEvents, private ChangePort {
     kDropLines
   };
 
-  struct Deferred {
-    size_t pair;
-    QmiRequest request;
-    std::vector<uint8_t> tlvs;  // request.tlvs points here
-    TimePoint deadline;
+  // The modem while its link is open: the transport, and the QMUX session
+  // above it with the outbox it leaves its work in.
+  struct Connection {
+    explicit Connection(std::unique_ptr<ModemTransport> t)
+        : transport(std::move(t)), session(outbox) {}
+    std::unique_ptr<ModemTransport> transport;
+    SessionOutbox outbox;
+    ModemSession session;
   };
 
   // The loop.
@@ -103,33 +108,34 @@ class Daemon final : private SessionEvents, private ChangePort {
   void client_gone(size_t pair);
   void note_sender(size_t pair, pid_t pid);
 
-  // The modem.
+  // The modem's link.
   void try_open_link(TimePoint now);
   bool watch_link(std::string& why);
   void unwatch_link();
   void watch_link_writes();
-  void on_link_readable(short revents, TimePoint now);
-  void deliver_frames(TimePoint now);
-  void on_link_writable();
-  void on_node_changed();
-  void drop_refused_link();
+  void on_link_events(short revents, bool node_changed, TimePoint now);
+  void take_input(TransportInput& in, TimePoint now);
+  void start_session(TimePoint now);
   void link_lost(const std::string& why);
+  bool connected() const { return modem_ != nullptr; }
+  bool serving() const { return modem_ && presence_.present(); }
+
+  // What the session left in its outbox, carried out once it has returned.
+  void carry_out_session_work(TimePoint now);
+  bool send_frames(Connection& modem);
+  void on_session_event(const SessionEvent& event, bool current);
+  void on_session_answer(const SessionEvent& answer, bool current);
+  void on_session_indication(const SessionEvent& indication);
+  void on_session_news(SessionEvent::Kind news);
+
+  // The modem's presence.
   void become_present();
   void announce_state(bool present);
-  void settle_deferred(bool force_failure, TimePoint now);
+  void settle_deferred(TimePoint now);
   DeviceView device_view() const;
 
   // Ending.
   void begin_stop(TimePoint now, const char* why);
-
-  // SessionEvents.
-  void send_frame(const qmux::Frame& frame) override;
-  void answer(const RequestOrigin& origin, uint32_t result, uint16_t message_id,
-              std::span<const uint8_t> tlvs) override;
-  void indicate(uint8_t pair, uint8_t instance, const qmux::Frame& frame) override;
-  void session_ready() override;
-  void modem_silent() override;
-  void modem_restarted() override;
 
   // ChangePort.
   void send_to_modem(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
@@ -143,26 +149,17 @@ class Daemon final : private SessionEvents, private ChangePort {
   EventSet events_;
   int events_error_ = 0;  // errno when the sockets could not be watched
 
-  std::unique_ptr<ModemLink> link_;
-  std::unique_ptr<ModemSession> session_;
-  // A frame the modem began but did not finish is given up after a while,
-  // so that it cannot swallow the frames after it.
-  qmux::TimedReassembler reassembler_;
-  LinkWriter writer_;
+  std::unique_ptr<Connection> modem_;
   bool link_writes_watched_ = false;
-  int link_failed_ = 0;  // errno of a write that failed inside the session
-  // Why the modem on the link is not the one the source keeps to; set inside
-  // the session, the link is dropped after it has returned.
-  std::string link_refused_;
   TimePoint next_link_attempt_{};
   std::string last_link_failure_;
 
-  DevicePresence presence_ = DevicePresence::absent;
+  ModemPresence presence_;
   IdentityProbe probe_;
   DeviceKey key_{};
   std::string node_;
   DeviceService device_service_;
-  std::vector<Deferred> deferred_;
+  DeferredRequests deferred_{kMaxOutstandingPerClient};
   ChangeKeeper changes_;
   std::optional<gid_t> allowed_group_;
   // The process last heard on each pair: another one means the first is gone.

@@ -21,6 +21,10 @@ void ModemSession::start(TimePoint now) {
   send_control(qmux::ctl::sync_request(0), {ControlKind::sync, 0, 0, now + kSyncTimeout});
 }
 
+void ModemSession::start_shared(TimePoint now) {
+  become_ready(now);
+}
+
 void ModemSession::become_ready(TimePoint now) {
   if (phase_ == Phase::ready) return;
   phase_ = Phase::ready;

@@ -64,6 +64,9 @@ class ModemSession {
 
   // Sends the Sync that frees client ids a crashed predecessor left behind.
   void start(TimePoint now);
+  // For a modem that other programs share (through libqmi's proxy): no Sync,
+  // which would free their client ids too. Ready at once.
+  void start_shared(TimePoint now);
   bool ready() const { return phase_ == Phase::ready; }
 
   // Relays one request; it is answered through SessionEvents::answer by the
