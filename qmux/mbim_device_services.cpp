@@ -7,27 +7,73 @@
 namespace vant::qmux::mbim {
 namespace {
 
-constexpr size_t kListHeader = 8;      // count, max DSS sessions
-constexpr size_t kReferenceSize = 8;   // offset, length
-constexpr size_t kElementHeader = 28;  // UUID, DSS payload, max instances, CID count
+constexpr size_t kReferenceSize = 8;  // offset, length
 
-size_t element_size(const DeviceService& s) {
-  return kElementHeader + 4 * s.cids.size();
+bool get_uuid(WireReader& r, Uuid& uuid) {
+  std::span<const uint8_t> bytes;
+  if (!r.take(uuid.size(), bytes)) return false;
+  std::copy(bytes.begin(), bytes.end(), uuid.begin());
+  return true;
 }
 
-std::optional<DeviceService> parse_element(std::span<const uint8_t> bytes) {
+// A CID count and that many CIDs, all within the element.
+bool get_cids(WireReader& r, std::vector<uint32_t>& cids) {
+  uint32_t count = 0;
+  if (!r.u32(count) || count > r.remaining() / 4) return false;
+  cids.resize(count);
+  for (uint32_t& cid : cids) r.u32(cid);
+  return true;
+}
+
+void put_cids(WireWriter& w, const std::vector<uint32_t>& cids) {
+  w.u32(static_cast<uint32_t>(cids.size()));
+  for (uint32_t cid : cids) w.u32(cid);
+}
+
+std::optional<DeviceService> parse_service(std::span<const uint8_t> bytes) {
   WireReader r(bytes);
   DeviceService s;
-  std::span<const uint8_t> id;
-  uint32_t count = 0;
-  if (!r.take(s.id.size(), id) || !r.u32(s.dss_payload) || !r.u32(s.max_dss_instances) ||
-      !r.u32(count))
+  if (!get_uuid(r, s.id) || !r.u32(s.dss_payload) || !r.u32(s.max_dss_instances) ||
+      !get_cids(r, s.cids))
     return std::nullopt;
-  std::copy(id.begin(), id.end(), s.id.begin());
-  if (count > r.remaining() / 4) return std::nullopt;
-  s.cids.resize(count);
-  for (uint32_t& cid : s.cids) r.u32(cid);
   return s;
+}
+
+std::optional<EventEntry> parse_event(std::span<const uint8_t> bytes) {
+  WireReader r(bytes);
+  EventEntry e;
+  if (!get_uuid(r, e.service) || !get_cids(r, e.cids)) return std::nullopt;
+  return e;
+}
+
+// The table of offset and length pairs after the list's header, each
+// element parsed where it points.
+template <class Element, class Parse>
+std::optional<std::vector<Element>> parse_elements(WireReader& r, uint32_t count,
+                                                   std::span<const uint8_t> information,
+                                                   Parse parse) {
+  if (count > kMaxDeviceServices) return std::nullopt;
+  std::vector<Element> elements;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t offset = 0, length = 0;
+    if (!r.u32(offset) || !r.u32(length)) return std::nullopt;
+    if (offset > information.size() || length > information.size() - offset) return std::nullopt;
+    auto element = parse(information.subspan(offset, length));
+    if (!element) return std::nullopt;
+    elements.push_back(std::move(*element));
+  }
+  return elements;
+}
+
+// The references to elements of the given encoded sizes, after a header of
+// header bytes and the table itself.
+void put_references(WireWriter& w, size_t header, const std::vector<size_t>& sizes) {
+  size_t offset = header + kReferenceSize * sizes.size();
+  for (size_t size : sizes) {
+    w.u32(static_cast<uint32_t>(offset));
+    w.u32(static_cast<uint32_t>(size));
+    offset += size;
+  }
 }
 
 }  // namespace
@@ -37,18 +83,14 @@ std::vector<uint8_t> encode_device_services(const DeviceServices& services) {
   WireWriter w(out);
   w.u32(static_cast<uint32_t>(services.services.size()));
   w.u32(services.max_dss_sessions);
-  size_t offset = kListHeader + kReferenceSize * services.services.size();
-  for (const DeviceService& s : services.services) {
-    w.u32(static_cast<uint32_t>(offset));
-    w.u32(static_cast<uint32_t>(element_size(s)));
-    offset += element_size(s);
-  }
+  std::vector<size_t> sizes;
+  for (const DeviceService& s : services.services) sizes.push_back(28 + 4 * s.cids.size());
+  put_references(w, 8, sizes);
   for (const DeviceService& s : services.services) {
     w.bytes(s.id);
     w.u32(s.dss_payload);
     w.u32(s.max_dss_instances);
-    w.u32(static_cast<uint32_t>(s.cids.size()));
-    for (uint32_t cid : s.cids) w.u32(cid);
+    put_cids(w, s.cids);
   }
   return out;
 }
@@ -57,16 +99,10 @@ std::optional<DeviceServices> parse_device_services(std::span<const uint8_t> inf
   WireReader r(information);
   uint32_t count = 0;
   DeviceServices list;
-  if (!r.u32(count) || !r.u32(list.max_dss_sessions) || count > kMaxDeviceServices)
-    return std::nullopt;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t offset = 0, length = 0;
-    if (!r.u32(offset) || !r.u32(length)) return std::nullopt;
-    if (offset > information.size() || length > information.size() - offset) return std::nullopt;
-    auto element = parse_element(information.subspan(offset, length));
-    if (!element) return std::nullopt;
-    list.services.push_back(std::move(*element));
-  }
+  if (!r.u32(count) || !r.u32(list.max_dss_sessions)) return std::nullopt;
+  auto services = parse_elements<DeviceService>(r, count, information, parse_service);
+  if (!services) return std::nullopt;
+  list.services = std::move(*services);
   return list;
 }
 
@@ -75,6 +111,27 @@ bool offers(const DeviceServices& services, const Uuid& service, uint32_t cid) {
       services.services.begin(), services.services.end(), [&](const DeviceService& s) {
         return s.id == service && std::find(s.cids.begin(), s.cids.end(), cid) != s.cids.end();
       });
+}
+
+std::vector<uint8_t> encode_subscribe_list(const std::vector<EventEntry>& events) {
+  std::vector<uint8_t> out;
+  WireWriter w(out);
+  w.u32(static_cast<uint32_t>(events.size()));
+  std::vector<size_t> sizes;
+  for (const EventEntry& e : events) sizes.push_back(20 + 4 * e.cids.size());
+  put_references(w, 4, sizes);
+  for (const EventEntry& e : events) {
+    w.bytes(e.service);
+    put_cids(w, e.cids);
+  }
+  return out;
+}
+
+std::optional<std::vector<EventEntry>> parse_subscribe_list(std::span<const uint8_t> information) {
+  WireReader r(information);
+  uint32_t count = 0;
+  if (!r.u32(count)) return std::nullopt;
+  return parse_elements<EventEntry>(r, count, information, parse_event);
 }
 
 }  // namespace vant::qmux::mbim

@@ -1,11 +1,14 @@
-// The answer to Basic Connect's DEVICE_SERVICES query: the services a modem
-// offers through MBIM, each with the CIDs it takes. A host reads it to learn
-// whether the modem carries QMI.
+// Two lists of Basic Connect, by service UUID and CIDs:
 //
-// Information buffer (little-endian): u32 count, u32 max DSS sessions, count
-// pairs of u32 offset and u32 length (offsets from the buffer's start), then
-// the elements: UUID, u32 DSS payload, u32 max DSS instances, u32 CID count,
-// that many u32 CIDs.
+// - the answer to the DEVICE_SERVICES query: the services a modem offers
+//   through MBIM, each with the CIDs it takes. A host reads it to learn
+//   whether the modem carries QMI. Information buffer (little-endian): u32
+//   count, u32 max DSS sessions, count pairs of u32 offset and u32 length
+//   (offsets from the buffer's start), then the elements: UUID, u32 DSS
+//   payload, u32 max DSS instances, u32 CID count, that many u32 CIDs.
+// - DEVICE_SERVICE_SUBSCRIBE_LIST (a set, and its answer): the indications
+//   the host wants. u32 count, count pairs of offset and length, then the
+//   elements: UUID, u32 CID count, that many u32 CIDs.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +37,14 @@ struct DeviceServices {
 };
 
 inline constexpr uint32_t kMaxDeviceServices = 256;
+inline constexpr uint32_t kCidDeviceServiceSubscribeList = 19;
+
+struct EventEntry {
+  Uuid service{};
+  std::vector<uint32_t> cids;
+
+  bool operator==(const EventEntry&) const = default;
+};
 
 std::vector<uint8_t> encode_device_services(const DeviceServices& services);
 // Nothing when the buffer does not hold such a list: a count above
@@ -42,5 +53,9 @@ std::optional<DeviceServices> parse_device_services(std::span<const uint8_t> inf
 
 // Whether the list has the service with the CID among its CIDs.
 bool offers(const DeviceServices& services, const Uuid& service, uint32_t cid);
+
+std::vector<uint8_t> encode_subscribe_list(const std::vector<EventEntry>& events);
+// Nothing when the buffer does not hold such a list (as for the services).
+std::optional<std::vector<EventEntry>> parse_subscribe_list(std::span<const uint8_t> information);
 
 }  // namespace vant::qmux::mbim

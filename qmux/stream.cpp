@@ -21,7 +21,8 @@ bool wait_writable(int fd) {
   return n > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
 }
 
-// One read(); got holds the count for ReadStatus::data.
+}  // namespace
+
 ReadStatus read_chunk(int fd, std::span<uint8_t> chunk, size_t& got) {
   ssize_t n;
   do {
@@ -37,8 +38,6 @@ ReadStatus read_chunk(int fd, std::span<uint8_t> chunk, size_t& got) {
   if (errno == EIO) return ReadStatus::eof;
   return ReadStatus::error;
 }
-
-}  // namespace
 
 bool write_all(int fd, std::span<const uint8_t> bytes) {
   size_t done = 0;

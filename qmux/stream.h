@@ -18,6 +18,9 @@ bool write_frame(int fd, const Frame& frame);
 
 enum class ReadStatus : uint8_t { data, again, eof, error };
 
+// One read(); got holds the count for ReadStatus::data.
+ReadStatus read_chunk(int fd, std::span<uint8_t> chunk, size_t& got);
+
 // One read() into the reassembler.
 ReadStatus read_into(int fd, Reassembler& reassembler);
 ReadStatus read_into(int fd, TimedReassembler& reassembler,

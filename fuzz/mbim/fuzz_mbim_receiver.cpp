@@ -3,6 +3,7 @@
 // time passing, and the information buffers that are parsed further (the
 // device-services list, the QMUX frame a QMI message carries). Every message
 // the receiver lets through must encode back to transfers it takes again.
+// (The lists are parsed from the whole input too.)
 //
 // Input: repeated {u8 read length, u8 milliseconds to let pass, the read}.
 #include <cstddef>
@@ -22,6 +23,8 @@ using namespace vant::qmux::mbim;
 void look_inside(const Message& m) {
   if (m.service == kBasicConnect && m.cid == kCidDeviceServices)
     parse_device_services(m.information);
+  if (m.service == kBasicConnect && m.cid == kCidDeviceServiceSubscribeList)
+    parse_subscribe_list(m.information);
   if (m.service == kQmiService) {
     vant::qmux::Frame frame;
     size_t size = 0;
@@ -56,5 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   parse_device_services(std::span<const uint8_t>(data, size));
+  parse_subscribe_list(std::span<const uint8_t>(data, size));
   return 0;
 }

@@ -249,6 +249,11 @@ TEST(MbimDeviceServices, ComeBackAsEncodedAndTellWhatIsOffered) {
   EXPECT_TRUE(offers(*list, kQmiService, kCidQmiMessage));
   EXPECT_FALSE(offers(*list, kQmiService, 2));
   EXPECT_FALSE(offers({0, {two_services().services[0]}}, kQmiService, kCidQmiMessage));
+
+  const std::vector<EventEntry> events = {{kQmiService, {kCidQmiMessage}}, {kBasicConnect, {}}};
+  const Bytes subscribe = encode_subscribe_list(events);
+  EXPECT_EQ(events, parse_subscribe_list(subscribe));
+  EXPECT_FALSE(parse_subscribe_list(Bytes(subscribe.begin(), subscribe.end() - 1)));
 }
 
 TEST(MbimDeviceServices, ListsThatLieAreRefused) {
