@@ -9,12 +9,12 @@ Emulator::Emulator(Scenario scenario) : core_(std::make_unique<ModemCore>(std::m
 
 Emulator::~Emulator() = default;
 
-ServeEnd Emulator::serve(int fd) {
-  return serve_stream(*core_, fd, ServeOptions{});
+ServeEnd Emulator::serve(int fd, const std::optional<MbimSettings>& mbim) {
+  return serve_stream(*core_, fd, ServeOptions{.mbim = mbim});
 }
 
-ServeEnd Emulator::serve_pseudo_terminal(int master_fd) {
-  return serve_stream(*core_, master_fd, ServeOptions{.wait_for_next_host = true});
+ServeEnd Emulator::serve_pseudo_terminal(int master_fd, const std::optional<MbimSettings>& mbim) {
+  return serve_stream(*core_, master_fd, ServeOptions{.wait_for_next_host = true, .mbim = mbim});
 }
 
 bool Emulator::present() const {

@@ -3,6 +3,8 @@
 // object and survives host reconnections, like a real modem's does while the
 // host reopens its control device.
 //
+// Either speaks QMUX on the stream, or MBIM with QMI tunnelled through it.
+//
 // Use in-process (the daemon's --simulate): make a socketpair, give one end to
 // serve() on a thread of its own and speak QMUX on the other; or let
 // InProcessLink (in_process_link.h) do that. Use on a pseudo-terminal:
@@ -11,12 +13,24 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "sim/scenario.h"
 
 namespace vant::sim {
 
 class ModemCore;
+
+// An MBIM modem instead of a QMUX one: the host opens it with MBIM OPEN and
+// reaches QMI through the modem's QMI service.
+struct MbimSettings {
+  // Whether the device services list the QMI service (a modem without it
+  // answers every QMI message with "no device support").
+  bool offers_qmi = true;
+  // The modem's own limit on one control transfer: what it sends is cut to
+  // the smaller of this and what the host announced in OPEN.
+  uint32_t max_transfer = 4096;
+};
 
 // Why serve() returned.
 enum class ServeEnd : uint8_t {
@@ -51,12 +65,13 @@ class Emulator {
   //
   // A stream that starts after the modem came back begins with a Sync
   // indication: the modem restarted and every client id is gone.
-  ServeEnd serve(int fd);
+  ServeEnd serve(int fd, const std::optional<MbimSettings>& mbim = std::nullopt);
 
   // Serves the master side of a pseudo-terminal across any number of hosts
   // opening and closing its other side, until the modem disappears, stop()
   // is called or the descriptor fails.
-  ServeEnd serve_pseudo_terminal(int master_fd);
+  ServeEnd serve_pseudo_terminal(int master_fd,
+                                 const std::optional<MbimSettings>& mbim = std::nullopt);
 
   // Whether the modem is present now (the scenario's outages say when not).
   bool present() const;

@@ -36,7 +36,7 @@ int InProcessLink::open() {
   auto done = std::make_shared<std::atomic<bool>>(false);
   // The modem's end belongs to its thread, which closes it when done.
   std::thread thread([this, done, modem_end = fds[1]] {
-    emulator_.serve(modem_end);
+    emulator_.serve(modem_end, mbim_);
     close(modem_end);
     done->store(true);
   });

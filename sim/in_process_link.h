@@ -18,7 +18,9 @@ namespace vant::sim {
 
 class InProcessLink {
  public:
-  explicit InProcessLink(Emulator& emulator) : emulator_(emulator) {}
+  // mbim: the modem speaks MBIM on each stream rather than QMUX.
+  explicit InProcessLink(Emulator& emulator, std::optional<MbimSettings> mbim = std::nullopt)
+      : emulator_(emulator), mbim_(std::move(mbim)) {}
   // Stops the emulator and joins every serving thread.
   ~InProcessLink();
   InProcessLink(const InProcessLink&) = delete;
@@ -38,6 +40,7 @@ class InProcessLink {
   void reap();
 
   Emulator& emulator_;
+  const std::optional<MbimSettings> mbim_;
   std::mutex mutex_;
   std::list<Server> servers_;
 };

@@ -2,6 +2,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -20,15 +21,19 @@ using vant::sim::Emulator;
 struct Options {
   std::string link;
   std::string scenario;
+  bool mbim = false;
+  bool mbim_without_qmi = false;
+  std::string mbim_max_transfer;
   bool help = false;
   std::optional<vant::sim::schema::Format> fields;
 };
 
 struct OptionRow {
   const char* name;
-  const char* argument;
+  const char* argument;  // empty: a flag
   const char* help;
-  std::string Options::*target;
+  std::string Options::*value = nullptr;
+  bool Options::*flag = nullptr;
 };
 
 constexpr OptionRow kOptions[] = {
@@ -37,14 +42,24 @@ constexpr OptionRow kOptions[] = {
     {"--scenario", "FILE",
      "start from this scenario: a JSON file, or the name of a bundled one (default: built-in)",
      &Options::scenario},
+    {"--mbim", "", "speak MBIM, with QMI through the modem's QMI service, rather than QMUX",
+     nullptr, &Options::mbim},
+    {"--mbim-without-qmi", "", "with --mbim, a modem whose device services leave QMI out", nullptr,
+     &Options::mbim_without_qmi},
+    {"--mbim-max-transfer", "BYTES",
+     "with --mbim, cut what the modem sends into fragments of at most BYTES\n"
+     "                    (64 to 65536; default 4096)",
+     &Options::mbim_max_transfer},
 };
 
 void print_help(FILE* out) {
-  std::fprintf(out,
-               "usage: vantsim --link PATH [--scenario FILE]\n"
-               "Emulates a QMI modem speaking QMUX on a pseudo-terminal.\n\n");
+  std::fprintf(
+      out,
+      "usage: vantsim --link PATH [--scenario FILE] [--mbim [--mbim-without-qmi]\n"
+      "               [--mbim-max-transfer BYTES]]\n"
+      "Emulates a QMI modem speaking QMUX, or QMI through MBIM, on a pseudo-terminal.\n\n");
   for (const auto& o : kOptions) {
-    const std::string usage = std::string(o.name) + " " + o.argument;
+    const std::string usage = std::string(o.name) + (*o.argument ? " " : "") + o.argument;
     std::fprintf(out, "  %-17s %s\n", usage.c_str(), o.help);
   }
   std::fprintf(out, "  %-17s %s\n", "--scenario-fields[=FORMAT]",
@@ -81,10 +96,12 @@ bool parse(int argc, char** argv, Options& options) {
     std::string value;
     for (const auto& o : kOptions) {
       const std::string name = o.name;
-      if (arg == name && i + 1 < argc) {
+      if (o.flag && arg == name) {
+        row = &o;
+      } else if (o.value && arg == name && i + 1 < argc) {
         row = &o;
         value = argv[++i];
-      } else if (arg.starts_with(name + "=")) {
+      } else if (o.value && arg.starts_with(name + "=")) {
         row = &o;
         value = arg.substr(name.size() + 1);
       }
@@ -93,13 +110,40 @@ bool parse(int argc, char** argv, Options& options) {
       std::fprintf(stderr, "vantsim: unknown option or missing value: %s\n", arg.c_str());
       return false;
     }
-    options.*(row->target) = value;
+    if (row->flag) {
+      options.*(row->flag) = true;
+    } else {
+      options.*(row->value) = value;
+    }
   }
   return true;
 }
 
+// --mbim and what goes with it; false with a message for a bad combination.
+bool mbim_settings(const Options& options, std::optional<vant::sim::MbimSettings>& settings) {
+  if (!options.mbim) {
+    if (!options.mbim_without_qmi && options.mbim_max_transfer.empty()) return true;
+    std::fprintf(stderr, "vantsim: --mbim-without-qmi and --mbim-max-transfer need --mbim\n");
+    return false;
+  }
+  settings.emplace();
+  settings->offers_qmi = !options.mbim_without_qmi;
+  if (options.mbim_max_transfer.empty()) return true;
+  const std::string& text = options.mbim_max_transfer;
+  unsigned long bytes = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bytes);
+  if (error != std::errc() || end != text.data() + text.size() || bytes < 64 || bytes > 65536) {
+    std::fprintf(stderr, "vantsim: --mbim-max-transfer needs 64 to 65536 bytes, not %s\n",
+                 text.c_str());
+    return false;
+  }
+  settings->max_transfer = static_cast<uint32_t>(bytes);
+  return true;
+}
+
 // The modem's life on pseudo-terminals: a new one each time it (re)appears.
-int run(Emulator& emulator, const std::string& link) {
+int run(Emulator& emulator, const std::string& link,
+        const std::optional<vant::sim::MbimSettings>& mbim) {
   while (!emulator.stopped()) {
     if (!emulator.wait_present(std::chrono::hours(1))) continue;
     std::string error;
@@ -110,7 +154,7 @@ int run(Emulator& emulator, const std::string& link) {
     }
     std::fprintf(stderr, "vantsim: modem present at %s (%s)\n", link.c_str(),
                  pty->terminal().c_str());
-    const auto end = emulator.serve_pseudo_terminal(pty->master());
+    const auto end = emulator.serve_pseudo_terminal(pty->master(), mbim);
     if (end == vant::sim::ServeEnd::io_error) {
       std::fprintf(stderr, "vantsim: the pseudo-terminal failed: %s\n", std::strerror(errno));
       return 1;
@@ -138,6 +182,8 @@ int main(int argc, char** argv) {
     print_help(stderr);
     return 2;
   }
+  std::optional<vant::sim::MbimSettings> mbim;
+  if (!mbim_settings(options, mbim)) return 2;
   std::string error;
   auto scenario = vant::sim::load_scenario_argument(options.scenario, error);
   if (!scenario) {
@@ -161,7 +207,7 @@ int main(int argc, char** argv) {
     sigwait(&signals, &signal_number);
     emulator.stop();
   });
-  const int status = run(emulator, options.link);
+  const int status = run(emulator, options.link, mbim);
   emulator.stop();
   pthread_kill(waiter.native_handle(), SIGTERM);
   waiter.join();

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "qmux/stream.h"
-#include "qmux/timed_reassembler.h"
+#include "sim/host_framing.h"
 
 namespace vant::sim {
 namespace {
@@ -17,7 +17,7 @@ constexpr auto kHostlessPoll = std::chrono::milliseconds(50);
 class StreamServer {
  public:
   StreamServer(ModemCore& core, int fd, const ServeOptions& options)
-      : core_(core), fd_(fd), options_(options) {}
+      : core_(core), fd_(fd), options_(options), framing_(new_framing()) {}
 
   ServeEnd run();
 
@@ -28,13 +28,12 @@ class StreamServer {
   std::optional<ServeEnd> read_frames(Clock::time_point now);
   void dispatch_frames(Clock::time_point now);
   void forget_host();
+  std::unique_ptr<HostFraming> new_framing() const;
 
   ModemCore& core_;
   int fd_;
   ServeOptions options_;
-  // Gives up a frame that does not complete in time, so that a lying length
-  // cannot stall the stream.
-  qmux::TimedReassembler reassembler_;
+  std::unique_ptr<HostFraming> framing_;
   std::multimap<Clock::time_point, Writes> pending_;
   bool hostless_ = false;
 };
@@ -70,7 +69,7 @@ int StreamServer::poll_timeout_ms(Clock::time_point now) const {
     if (!wake || t < *wake) wake = t;
   };
   if (!pending_.empty()) earliest(pending_.begin()->first);
-  if (const auto due = reassembler_.deadline()) earliest(*due);
+  if (const auto due = framing_->deadline()) earliest(*due);
   if (hostless_) earliest(now + kHostlessPoll);
   if (!wake) return -1;
   if (*wake <= now) return 0;
@@ -79,9 +78,14 @@ int StreamServer::poll_timeout_ms(Clock::time_point now) const {
 }
 
 bool StreamServer::write_due(Clock::time_point now) {
-  if (reassembler_.expire(now)) dispatch_frames(now);  // what followed may be whole frames
+  if (const auto due = framing_->deadline(); due && *due <= now) {
+    Writes replies;
+    framing_->expire(now, replies);
+    queue(std::move(replies), now);
+    dispatch_frames(now);  // what followed may be whole frames
+  }
   while (!pending_.empty() && pending_.begin()->first <= now) {
-    const Writes writes = std::move(pending_.begin()->second);
+    const Writes writes = framing_->wrap(pending_.begin()->second);
     pending_.erase(pending_.begin());
     for (const auto& bytes : writes) {
       if (qmux::write_all(fd_, bytes)) continue;
@@ -98,7 +102,9 @@ void StreamServer::queue(Writes writes, Clock::time_point due) {
 }
 
 std::optional<ServeEnd> StreamServer::read_frames(Clock::time_point now) {
-  switch (qmux::read_into(fd_, reassembler_, now)) {
+  uint8_t chunk[4096];
+  size_t got = 0;
+  switch (qmux::read_chunk(fd_, chunk, got)) {
     case qmux::ReadStatus::data:
       break;
     case qmux::ReadStatus::again:
@@ -110,22 +116,36 @@ std::optional<ServeEnd> StreamServer::read_frames(Clock::time_point now) {
     case qmux::ReadStatus::error:
       return ServeEnd::io_error;
   }
+  framing_->feed(std::span<const uint8_t>(chunk, got), now);
   dispatch_frames(now);
   return std::nullopt;
 }
 
 void StreamServer::dispatch_frames(Clock::time_point now) {
-  while (auto frame = reassembler_.next(now)) {
+  Writes replies;
+  while (auto frame = framing_->next(now, replies)) {
     if (auto answer = core_.handle(*frame, now)) queue(std::move(answer->writes), answer->due);
+  }
+  // The framing's own answers are not the modem's: they go at once, already
+  // as they travel.
+  for (const auto& bytes : replies) {
+    if (qmux::write_all(fd_, bytes)) continue;
+    if (options_.wait_for_next_host) forget_host();
+    return;
   }
 }
 
 // The host went away: what it left half-sent and what we owed it are void.
 // Its client ids stay allocated, as on a real modem.
 void StreamServer::forget_host() {
-  reassembler_ = qmux::TimedReassembler();
+  framing_ = new_framing();
   pending_.clear();
   hostless_ = true;
+}
+
+std::unique_ptr<HostFraming> StreamServer::new_framing() const {
+  if (options_.mbim) return make_mbim_framing(*options_.mbim);
+  return make_qmux_framing();
 }
 
 }  // namespace

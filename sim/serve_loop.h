@@ -10,6 +10,8 @@ struct ServeOptions {
   // A pseudo-terminal reports a hang-up whenever no host has its other side
   // open; with this set the loop waits for the next host instead of ending.
   bool wait_for_next_host = false;
+  // MBIM rather than QMUX on the stream.
+  std::optional<MbimSettings> mbim;
 };
 
 ServeEnd serve_stream(ModemCore& core, int fd, const ServeOptions& options);
