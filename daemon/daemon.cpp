@@ -147,41 +147,6 @@ void Daemon::on_timer(TimePoint now) {
 
 // ---- Clients ------------------------------------------------------------------
 
-bool Daemon::trusted(const ReceivedDatagram& received) const {
-  if (!received.has_credentials) return false;
-  const ucred& sender = received.credentials;
-  if (sender.uid == 0 || sender.uid == geteuid()) return true;
-  return allowed_group_ && sender_in_group(sender, *allowed_group_);
-}
-
-// Whether a datagram on a pair may act on it at all. Checked before anything
-// in it is read: a datagram from another socket than the pair's client's must
-// not make us forget that client, answer it, or send it indications.
-bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
-                      std::span<const uint8_t> datagram, TimePoint now) {
-  const ChannelPair& channel = endpoints_.pair(pair);
-  const char* name = channel_name(channel.request_number);
-  if (!sent_by_pair_client(channel, received)) {
-    drop_log_.line(kNotFromClient, now, LogLevel::warning,
-                   "dropped a datagram on %s not sent from its client's socket", name);
-    return false;
-  }
-  if (!trusted(received)) {
-    drop_log_.line(
-        kFromStranger, now, LogLevel::warning,
-        "dropped a datagram on %s from uid %u (not root, not our user, not of a group allowed)",
-        name, received.has_credentials ? received.credentials.uid : ~0u);
-    if (!received.truncated) refuse_stranger(pair, datagram);
-    return false;
-  }
-  if (received.truncated || received.size > kAmBufferSize) {
-    drop_log_.line(kTooLong, now, LogLevel::warning,
-                   "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
-    return false;
-  }
-  return true;
-}
-
 // A user we do not serve learns so at once, in the answer it waits for.
 // Only the sender's own socket hears it (the sender check came first), and
 // nothing of the pair changes.
@@ -200,8 +165,21 @@ void Daemon::drain_requests(size_t pair) {
     if (!received) return;
     const TimePoint now = Clock::now();
     const std::span<const uint8_t> datagram(buffer, std::min(received->size, kAmBufferSize));
-    if (!admitted(pair, *received, datagram, now)) continue;
-    note_sender(pair, received->credentials.pid);
+    switch (admission_.judge(endpoints_.pair(pair), *received, now)) {
+      case ClientAdmission::Verdict::drop:
+        continue;
+      case ClientAdmission::Verdict::refuse_stranger:
+        refuse_stranger(pair, datagram);
+        continue;
+      case ClientAdmission::Verdict::admit:
+        break;
+    }
+    const pid_t sender = received->credentials.pid;
+    if (admission_.replaces(pair, sender)) {
+      VANT_LOG_DEBUG("a new client on %s", channel_name(endpoints_.pair(pair).request_number));
+      client_gone(pair);
+    }
+    admission_.heard(pair, sender);
     on_datagram(pair, datagram, now);
   }
 }
@@ -335,18 +313,7 @@ void Daemon::client_gone(size_t pair) {
   modem_.forget_pair(static_cast<uint8_t>(pair));
   deferred_.forget(pair);
   changes_.client_gone(pair);
-  pair_pids_[pair] = 0;
-}
-
-void Daemon::note_sender(size_t pair, pid_t pid) {
-  // A client exits without telling us; the next process to claim its pair
-  // starts its transaction numbers afresh and must not receive the answers
-  // meant for the first one, which could carry the very numbers it waits for.
-  if (pair_pids_[pair] != 0 && pair_pids_[pair] != pid) {
-    VANT_LOG_DEBUG("a new client on %s", channel_name(endpoints_.pair(pair).request_number));
-    client_gone(pair);
-  }
-  pair_pids_[pair] = pid;
+  admission_.forget(pair);
 }
 
 // ---- The modem side's news -------------------------------------------------------

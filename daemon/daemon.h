@@ -13,11 +13,11 @@
 
 #include "daemon/am_datagram.h"
 #include "daemon/change_keeper.h"
+#include "daemon/client_admission.h"
 #include "daemon/client_endpoints.h"
 #include "daemon/deferred_requests.h"
 #include "daemon/device_service.h"
 #include "daemon/event_set.h"
-#include "daemon/group_grant.h"
 #include "daemon/log_throttle.h"
 #include "daemon/modem_side.h"
 #include "daemon/unique_fd.h"
@@ -46,7 +46,7 @@ class Daemon final : private ChangePort, private ModemSideListener {
   // process's exit status: 0 after a clean end, 1 after a failure.
   int run();
   // --allow-group: serve the members of this group too.
-  void allow_group(gid_t group) { allowed_group_ = group; }
+  void allow_group(gid_t group) { admission_.allow_group(group); }
   // Safe from another thread and from a signal handler.
   void request_stop();
 
@@ -54,9 +54,6 @@ class Daemon final : private ChangePort, private ModemSideListener {
   // Log lines that a flood of datagrams or requests would repeat: each kind
   // goes out at most once a second.
   enum DropLine : size_t {
-    kFromStranger,
-    kNotFromClient,
-    kTooLong,
     kRejected,
     kUnknownSdkRequest,
     kStrayDatagram,
@@ -77,9 +74,6 @@ class Daemon final : private ChangePort, private ModemSideListener {
   // Clients.
   void drain_requests(size_t pair);
   void drain_and_drop(DatagramSocket& socket, const char* what);
-  bool trusted(const ReceivedDatagram& received) const;
-  bool admitted(size_t pair, const ReceivedDatagram& received, std::span<const uint8_t> datagram,
-                TimePoint now);
   void refuse_stranger(size_t pair, std::span<const uint8_t> datagram);
   void on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now);
   void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
@@ -90,7 +84,6 @@ class Daemon final : private ChangePort, private ModemSideListener {
              std::span<const uint8_t> tlvs);
   void send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram);
   void client_gone(size_t pair);
-  void note_sender(size_t pair, pid_t pid);
 
   // The modem side's news (ModemSideListener).
   void session_answer(const SessionEvent& answer) override;
@@ -121,9 +114,7 @@ class Daemon final : private ChangePort, private ModemSideListener {
   DeviceService device_service_;
   DeferredRequests deferred_{kMaxOutstandingPerClient};
   ChangeKeeper changes_;
-  std::optional<gid_t> allowed_group_;
-  // The process last heard on each pair: another one means the first is gone.
-  std::array<pid_t, kChannelPairs> pair_pids_{};
+  ClientAdmission admission_;
   LogThrottle drop_log_{kDropLines};
 
   bool stopping_ = false;
