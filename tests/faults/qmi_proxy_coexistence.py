@@ -27,17 +27,11 @@ BIN = os.environ.get("VANT_BIN_DIR", "build/bin")
 SOURCE = os.environ.get("VANT_SOURCE_DIR", ".")
 QMI_PROXY = "/usr/libexec/qmi-proxy"
 QMICLI = "/usr/bin/qmicli"
-SCALE = 5 if os.environ.get("VANT_TEST_EMULATED") else 1
+SCALE = python_cases.SCALE
 ROUNDS = 12
 
 
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout * SCALE
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(step)
-    return predicate()
+wait_for = python_cases.wait_for
 
 
 def proxy_open_frame(path):
