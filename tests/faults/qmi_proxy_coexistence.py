@@ -10,6 +10,7 @@ tests/tools/in_netns): `qmi_proxy_coexistence.py Class.test_name`; `--list`
 names them."""
 import os
 import re
+import shutil
 import signal
 import socket
 import struct
@@ -47,6 +48,7 @@ class Coexistence(unittest.TestCase):
             if not os.access(program, os.X_OK):
                 self.skipTest(program + " is not installed")
         self.folder = tempfile.mkdtemp(prefix="vant-proxy-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
         self.link = os.path.join(self.folder, "modem")
         self.processes = []
         self.spawn([os.path.join(BIN, "vantsim"), "--link", self.link,
