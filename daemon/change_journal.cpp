@@ -8,23 +8,13 @@
 #include <cstring>
 
 #include "daemon/unique_fd.h"
+#include "qmux/stream.h"
 
 namespace vant::daemon {
 namespace {
 
 std::string failed(const std::string& what) {
   return what + ": " + std::strerror(errno);
-}
-
-bool write_all(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool sync_directory(const std::string& directory) {
@@ -71,7 +61,9 @@ bool ChangeJournal::write(const ChangeRecord& record, std::string& why) const {
     why = failed("cannot create " + temporary);
     return false;
   }
-  if (!write_all(fd.get(), encode_change(record)) || fsync(fd.get()) != 0) {
+  const std::string text = encode_change(record);
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (!qmux::write_all(fd.get(), bytes) || fsync(fd.get()) != 0) {
     why = failed("cannot write " + temporary);
     unlink(temporary.c_str());
     return false;

@@ -52,8 +52,9 @@ int poll_timeout(std::optional<TimePoint> wakeup) {
 Daemon::Daemon(ClientEndpoints endpoints, std::unique_ptr<LinkSource> source,
                std::optional<ChangeJournal> journal)
     : endpoints_(std::move(endpoints)),
-      source_(std::move(source)),
       stop_event_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      modem_(std::move(source), events_, kLinkSlot, kWatchSlot,
+             static_cast<ModemSideListener&>(*this)),
       device_service_(static_cast<uint32_t>(getpid())),
       changes_(std::move(journal), static_cast<ChangePort&>(*this)) {
   bool watched = events_.valid() && events_.add(kStopSlot, stop_event_.get()) &&
@@ -78,20 +79,19 @@ int Daemon::run() {
     VANT_LOG_ERROR("cannot wait for the client sockets: %s", std::strerror(events_error_));
     return 1;
   }
-  VANT_LOG_NOTICE("serving clients; modem: %s", source_->describe().c_str());
+  VANT_LOG_NOTICE("serving clients; modem: %s", modem_.describe().c_str());
   changes_.start(Clock::now());
-  try_open_link(Clock::now());
+  modem_.try_open(Clock::now());
   while (true) {
     const TimePoint now = Clock::now();
     // Without a working wait the modem's confirmations cannot be read
     // either: the releases went out, and the loop would only spin.
-    if (stopping_ && (failed_ || !modem_ || !modem_->session.releasing() || now >= stop_deadline_))
-      break;
+    if (stopping_ && (failed_ || !modem_.releasing() || now >= stop_deadline_)) break;
     poll_once();
   }
-  if (modem_ && modem_->session.releasing())
+  if (modem_.releasing())
     VANT_LOG_WARNING("the modem did not confirm the release of every client id");
-  if (modem_) modem_->transport->close();
+  modem_.close();
   VANT_LOG_NOTICE("%s", failed_ ? "ended after a failure" : "ended");
   return failed_ ? 1 : 0;
 }
@@ -99,7 +99,7 @@ int Daemon::run() {
 // ---- The loop ---------------------------------------------------------------
 
 void Daemon::poll_once() {
-  watch_link_writes();
+  modem_.before_wait();
   EventSet::Ready ready;
   const int n = events_.wait(ready, poll_timeout(next_wakeup()));
   if (n < 0) {
@@ -121,8 +121,8 @@ void Daemon::poll_once() {
       if (ready[notification_slot(pair)] != 0)
         drain_and_drop(*endpoints_.pair(pair).notifications, "a notification channel");
     }
-    if (modem_ && (ready[kLinkSlot] != 0 || ready[kWatchSlot] != 0))
-      on_link_events(ready[kLinkSlot], ready[kWatchSlot] != 0, now);
+    if (ready[kLinkSlot] != 0 || ready[kWatchSlot] != 0)
+      modem_.on_events(ready[kLinkSlot], ready[kWatchSlot] != 0, now);
   }
   on_timer(Clock::now());
 }
@@ -132,72 +132,20 @@ std::optional<TimePoint> Daemon::next_wakeup() const {
   auto consider = [&next](std::optional<TimePoint> t) {
     if (t && (!next || *t < *next)) next = t;
   };
-  if (modem_) consider(modem_->session.next_deadline());
-  if (modem_) consider(modem_->transport->deadline());
+  consider(modem_.next_deadline(!stopping_));
   consider(deferred_.next_deadline());
   if (!stopping_) consider(changes_.next_deadline());
-  // Without a modem we look for it again; with one we check that its node
-  // is still there.
-  if (!stopping_) consider(next_link_attempt_);
   if (stopping_) consider(stop_deadline_);
   return next;
 }
 
 void Daemon::on_timer(TimePoint now) {
-  if (modem_) {
-    TransportInput in;
-    modem_->transport->on_timer(now, in);
-    modem_->session.on_timer(now);
-    take_input(in, now);
-  }
+  modem_.on_timer(now, !stopping_);
   settle_deferred(now);
   if (!stopping_) changes_.on_timer(now);
-  carry_out_session_work(now);
-  if (stopping_ || now < next_link_attempt_) return;
-  next_link_attempt_ = now + kRetryInterval;
-  if (!modem_) {
-    try_open_link(now);
-  } else if (!modem_->transport->link().still_present()) {
-    link_lost("its device node was removed");
-  }
 }
 
 // ---- Clients ------------------------------------------------------------------
-
-bool Daemon::trusted(const ReceivedDatagram& received) const {
-  if (!received.has_credentials) return false;
-  const ucred& sender = received.credentials;
-  if (sender.uid == 0 || sender.uid == geteuid()) return true;
-  return allowed_group_ && sender_in_group(sender, *allowed_group_);
-}
-
-// Whether a datagram on a pair may act on it at all. Checked before anything
-// in it is read: a datagram from another socket than the pair's client's must
-// not make us forget that client, answer it, or send it indications.
-bool Daemon::admitted(size_t pair, const ReceivedDatagram& received,
-                      std::span<const uint8_t> datagram, TimePoint now) {
-  const ChannelPair& channel = endpoints_.pair(pair);
-  const char* name = channel_name(channel.request_number);
-  if (!sent_by_pair_client(channel, received)) {
-    drop_log_.line(kNotFromClient, now, LogLevel::warning,
-                   "dropped a datagram on %s not sent from its client's socket", name);
-    return false;
-  }
-  if (!trusted(received)) {
-    drop_log_.line(
-        kFromStranger, now, LogLevel::warning,
-        "dropped a datagram on %s from uid %u (not root, not our user, not of a group allowed)",
-        name, received.has_credentials ? received.credentials.uid : ~0u);
-    if (!received.truncated) refuse_stranger(pair, datagram);
-    return false;
-  }
-  if (received.truncated || received.size > kAmBufferSize) {
-    drop_log_.line(kTooLong, now, LogLevel::warning,
-                   "dropped a datagram on %s longer than %zu bytes", name, kAmBufferSize);
-    return false;
-  }
-  return true;
-}
 
 // A user we do not serve learns so at once, in the answer it waits for.
 // Only the sender's own socket hears it (the sender check came first), and
@@ -217,8 +165,21 @@ void Daemon::drain_requests(size_t pair) {
     if (!received) return;
     const TimePoint now = Clock::now();
     const std::span<const uint8_t> datagram(buffer, std::min(received->size, kAmBufferSize));
-    if (!admitted(pair, *received, datagram, now)) continue;
-    note_sender(pair, received->credentials.pid);
+    switch (admission_.judge(endpoints_.pair(pair), *received, now)) {
+      case ClientAdmission::Verdict::drop:
+        continue;
+      case ClientAdmission::Verdict::refuse_stranger:
+        refuse_stranger(pair, datagram);
+        continue;
+      case ClientAdmission::Verdict::admit:
+        break;
+    }
+    const pid_t sender = received->credentials.pid;
+    if (admission_.replaces(pair, sender)) {
+      VANT_LOG_DEBUG("a new client on %s", channel_name(endpoints_.pair(pair).request_number));
+      client_gone(pair);
+    }
+    admission_.heard(pair, sender);
     on_datagram(pair, datagram, now);
   }
 }
@@ -262,17 +223,16 @@ void Daemon::on_qmi_request(size_t pair, const QmiRequest& request, TimePoint no
   if (request.header.instance >= kClientInstances) return refuse(kFailNoInterface);
   if (stopping_) return refuse(kFailNotConnected);
   if (service == kChangeServiceNumber) return on_change_request(pair, request, now);
-  if (!modem_ || presence_.device_presence() == DevicePresence::absent)
+  if (!modem_.connected() || modem_.presence().device_presence() == DevicePresence::absent)
     return refuse(kFailNoDevice);
-  if (modem_->session.outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
+  if (modem_.outstanding(static_cast<uint8_t>(pair)) >= kMaxOutstandingPerClient)
     return refuse(kFailTooMany);
   RequestOrigin origin;
   origin.pair = static_cast<uint8_t>(pair);
   origin.transaction = request.transaction;
   origin.header = request.header;
   origin.message_id = request.message_id;
-  modem_->session.submit(origin, request.tlvs, deadline_for(request.header.timeout, now), now);
-  carry_out_session_work(now);
+  modem_.submit(origin, request.tlvs, deadline_for(request.header.timeout, now), now);
 }
 
 void Daemon::on_sdk_request(size_t pair, uint8_t type) {
@@ -283,8 +243,8 @@ void Daemon::on_sdk_request(size_t pair, uint8_t type) {
   std::vector<uint8_t> datagram;
   if (type == kStatus) {
     // Status: our process id and the device state.
-    datagram =
-        build_sdk_response(type, 0, static_cast<uint32_t>(getpid()), presence_.present() ? 1 : 0);
+    datagram = build_sdk_response(type, 0, static_cast<uint32_t>(getpid()),
+                                  modem_.presence().present() ? 1 : 0);
   } else if (type == kNotImplemented) {
     datagram = build_sdk_response(type, kApiNotImplemented, 0, 0);
   } else {
@@ -297,7 +257,7 @@ void Daemon::on_sdk_request(size_t pair, uint8_t type) {
 
 void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint now) {
   const DeviceReply r =
-      device_service_.handle(pair, request.message_id, request.tlvs, device_view());
+      device_service_.handle(pair, request.message_id, request.tlvs, modem_.view());
   if (!r.defer) return reply(pair, request, r.result, request.message_id, r.tlvs);
   // The modem queue's cap holds here too: a runaway client must not make
   // the daemon hold its every datagram while the modem is identified.
@@ -308,8 +268,7 @@ void Daemon::on_device_request(size_t pair, const QmiRequest& request, TimePoint
 void Daemon::on_change_request(size_t pair, const QmiRequest& request, TimePoint now) {
   ClientTicket ticket{pair, request};
   ticket.request.tlvs = {};
-  changes_.handle(ticket, request.tlvs, presence_.present(), key_, now);
-  carry_out_session_work(now);
+  changes_.handle(ticket, request.tlvs, modem_.presence().present(), modem_.key(), now);
 }
 
 void Daemon::reply(size_t pair, const QmiRequest& request, uint32_t result, uint16_t message_id,
@@ -351,178 +310,18 @@ void Daemon::send_to_client(size_t pair, bool notification, std::span<const uint
 
 void Daemon::client_gone(size_t pair) {
   device_service_.disconnect(pair);
-  if (modem_) modem_->session.forget_pair(static_cast<uint8_t>(pair));
+  modem_.forget_pair(static_cast<uint8_t>(pair));
   deferred_.forget(pair);
   changes_.client_gone(pair);
-  pair_pids_[pair] = 0;
+  admission_.forget(pair);
 }
 
-void Daemon::note_sender(size_t pair, pid_t pid) {
-  // A client exits without telling us; the next process to claim its pair
-  // starts its transaction numbers afresh and must not receive the answers
-  // meant for the first one, which could carry the very numbers it waits for.
-  if (pair_pids_[pair] != 0 && pair_pids_[pair] != pid) {
-    VANT_LOG_DEBUG("a new client on %s", channel_name(endpoints_.pair(pair).request_number));
-    client_gone(pair);
-  }
-  pair_pids_[pair] = pid;
-}
+// ---- The modem side's news -------------------------------------------------------
 
-// ---- The modem's link -----------------------------------------------------------
-
-void Daemon::try_open_link(TimePoint now) {
-  next_link_attempt_ = now + kRetryInterval;
-  std::string why;
-  std::unique_ptr<ModemLink> link = source_->open(why);
-  if (!link) {
-    // Said once, not every second.
-    if (why != last_link_failure_) VANT_LOG_INFO("no modem: %s", why.c_str());
-    last_link_failure_ = why;
-    return;
-  }
-  modem_ = std::make_unique<Connection>(make_transport(std::move(link)));
-  if (!watch_link(why)) {
-    if (why != last_link_failure_) VANT_LOG_WARNING("modem link unusable: %s", why.c_str());
-    last_link_failure_ = why;
-    modem_.reset();
-    return;
-  }
-  last_link_failure_.clear();
-  node_ = modem_->transport->link().node();
-  VANT_LOG_NOTICE("modem link open on %s (%s)", node_.c_str(), modem_->transport->name());
-  presence_.link_opened();
-  TransportInput in;
-  modem_->transport->start(now, in);
-  take_input(in, now);
-}
-
-bool Daemon::watch_link(std::string& why) {
-  link_writes_watched_ = false;
-  const ModemLink& link = modem_->transport->link();
-  if (events_.add(kLinkSlot, link.fd()) &&
-      (link.watch_fd() < 0 || events_.add(kWatchSlot, link.watch_fd())))
-    return true;
-  why = std::string("cannot wait for it: ") + std::strerror(errno);
-  unwatch_link();
-  return false;
-}
-
-void Daemon::unwatch_link() {
-  const ModemLink& link = modem_->transport->link();
-  events_.remove(link.fd());
-  if (link.watch_fd() >= 0) events_.remove(link.watch_fd());
-  link_writes_watched_ = false;
-}
-
-void Daemon::watch_link_writes() {
-  // Bytes the modem has not taken yet are written when it can take more.
-  if (!modem_) return;
-  const bool wanted = modem_->transport->wants_write();
-  if (wanted == link_writes_watched_) return;
-  if (events_.change(kLinkSlot, modem_->transport->link().fd(), wanted))
-    link_writes_watched_ = wanted;
-}
-
-void Daemon::on_link_events(short revents, bool node_changed, TimePoint now) {
-  ModemTransport& transport = *modem_->transport;
-  TransportInput in;
-  if (revents & POLLOUT) transport.on_writable(in);
-  if (in.lost.empty() && (revents & (POLLIN | POLLHUP | POLLERR)))
-    transport.on_readable(revents, now, in);
-  if (in.lost.empty() && node_changed) {
-    transport.link().drain_watch();
-    if (!transport.link().still_present()) in.lost = "its device node was removed";
-  }
-  take_input(in, now);
-}
-
-// What the transport brought, in order: the end of its handshake, frames
-// for the session, and last the loss of the link.
-void Daemon::take_input(TransportInput& in, TimePoint now) {
-  if (!modem_) return;
-  if (in.became_ready) {
-    presence_.transport_ready();
-    start_session(now);
-  }
-  for (const auto& frame : in.frames) modem_->session.on_frame(frame, now);
-  carry_out_session_work(now);
-  if (modem_ && !in.lost.empty()) link_lost(in.lost);
-}
-
-void Daemon::start_session(TimePoint now) {
-  if (modem_->transport->shared()) {
-    modem_->session.start_shared(now);
-  } else {
-    modem_->session.start(now);
-  }
-}
-
-void Daemon::link_lost(const std::string& why) {
-  VANT_LOG_WARNING("modem on %s lost: %s", node_.c_str(), why.c_str());
-  const bool was_present = presence_.link_lost();
-  auto modem = std::move(modem_);
-  events_.remove(modem->transport->link().fd());
-  if (modem->transport->link().watch_fd() >= 0) events_.remove(modem->transport->link().watch_fd());
-  link_writes_watched_ = false;
-  changes_.on_modem(false, key_, Clock::now());
-  // Every request still waiting for the modem is answered now; nothing of
-  // the session's own news counts any more.
-  modem->session.fail_all(kFailNoDevice);
-  while (auto event = modem->outbox.next_event()) on_session_event(*event, false);
-  settle_deferred(Clock::now());
-  if (was_present) announce_state(false);
-  next_link_attempt_ = Clock::now() + kRetryInterval;
-}
-
-// ---- The session's work -----------------------------------------------------------
-
-void Daemon::carry_out_session_work(TimePoint now) {
-  // An event may hand the session more (the identity probe, the change
-  // keeper, deferred requests); the loop goes on until nothing is left.
-  while (modem_) {
-    if (!send_frames(*modem_)) return;
-    auto event = modem_->outbox.next_event();
-    if (!event) break;
-    on_session_event(*event, true);
-  }
-  if (modem_) settle_deferred(now);
-}
-
-bool Daemon::send_frames(Connection& modem) {
-  TransportInput in;
-  for (const auto& frame : modem.outbox.take_frames()) {
-    if (!modem.transport->send(frame, in))
-      drop_log_.line(kModemFull, Clock::now(), LogLevel::warning,
-                     "the modem takes no frames: dropped one for service 0x%02X", frame.service);
-    if (!in.lost.empty()) break;
-  }
-  if (in.lost.empty()) return true;
-  link_lost(in.lost);
-  return false;
-}
-
-void Daemon::on_session_event(const SessionEvent& event, bool current) {
-  switch (event.kind) {
-    case SessionEvent::Kind::answer:
-      return on_session_answer(event, current);
-    case SessionEvent::Kind::indication:
-      return on_session_indication(event);
-    default:
-      if (current) on_session_news(event.kind);
-      return;
-  }
-}
-
-void Daemon::on_session_answer(const SessionEvent& a, bool current) {
+void Daemon::session_answer(const SessionEvent& a) {
   const RequestOrigin& origin = a.origin;
   if (origin.pair == kChangeOrigin)
     return changes_.on_answer(origin, a.result, a.tlvs, Clock::now());
-  if (origin.pair == kDaemonOrigin) {
-    if (current && presence_.state() == ModemState::identifying &&
-        a.result != kFailModemRestarted && probe_.on_answer(origin, a.result, a.tlvs))
-      become_present();
-    return;
-  }
   if (origin.pair >= kChannelPairs) return;
   QmiRequest request;
   request.transaction = origin.transaction;
@@ -530,7 +329,7 @@ void Daemon::on_session_answer(const SessionEvent& a, bool current) {
   reply(origin.pair, request, a.result, a.message_id, a.tlvs);
 }
 
-void Daemon::on_session_indication(const SessionEvent& indication) {
+void Daemon::session_indication(const SessionEvent& indication) {
   const qmux::Frame& frame = indication.frame;
   if (indication.pair >= kChannelPairs) return;
   if (frame.tlvs.size() + 4 > kMaxClientMessage) {
@@ -543,64 +342,44 @@ void Daemon::on_session_indication(const SessionEvent& indication) {
       build_indication(frame.service, indication.instance, frame.message_id, frame.tlvs));
 }
 
-void Daemon::on_session_news(SessionEvent::Kind news) {
-  switch (news) {
-    case SessionEvent::Kind::ready:
-      presence_.session_ready();
-      return probe_.start(modem_->session, Clock::now());
-    case SessionEvent::Kind::silent:
-      // A modem counts as present only once it answers: until then, clients
-      // are told at once that there is none rather than wait for its identity.
-      presence_.sync_unanswered();
-      changes_.on_modem(false, key_, Clock::now());
-      return;
-    case SessionEvent::Kind::restarted:
-      // Identification starts over: what the restart failed tells nothing.
-      if (presence_.state() == ModemState::identifying) {
-        presence_.restarted_while_identifying();
-        return probe_.start(modem_->session, Clock::now());
-      }
-      // Clients' indication registrations died with the modem's client ids:
-      // the state going 0 and back to 1 makes the client library register
-      // them again.
-      if (!presence_.present()) return;
-      announce_state(false);
-      announce_state(true);
-      return;
-    case SessionEvent::Kind::answer:
-    case SessionEvent::Kind::indication:
-      return;
-  }
-}
-
-// ---- The modem's presence ---------------------------------------------------------
-
-void Daemon::become_present() {
-  const ModemIdentity& identity = probe_.identity();
-  // Nobody hears of a modem that is not ours.
-  std::string why;
-  if (!source_->identified(identity.imei, why))
-    return link_lost("not the modem this daemon drives: " + why);
-  key_ = device_key(identity, node_);
-  presence_.identified();
-  VANT_LOG_NOTICE("modem present on %s: model \"%s\", firmware \"%s\"", node_.c_str(),
-                  identity.model.c_str(), identity.revision.c_str());
+void Daemon::modem_present() {
   announce_state(true);
   settle_deferred(Clock::now());
-  changes_.on_modem(true, key_, Clock::now());
+  changes_.on_modem(true, modem_.key(), Clock::now());
+}
+
+void Daemon::modem_leaving() {
+  changes_.on_modem(false, modem_.key(), Clock::now());
+}
+
+void Daemon::modem_gone(bool was_present) {
+  settle_deferred(Clock::now());
+  if (was_present) announce_state(false);
+}
+
+void Daemon::modem_restarted() {
+  // Clients' indication registrations died with the modem's client ids: the
+  // state going 0 and back to 1 makes the client library register them again.
+  announce_state(false);
+  announce_state(true);
+}
+
+void Daemon::modem_settled() {
+  settle_deferred(Clock::now());
 }
 
 void Daemon::announce_state(bool present) {
-  const auto tlvs = DeviceService::state_indication(present, node_);
+  const auto tlvs = DeviceService::state_indication(present, modem_.view().node);
   const auto datagram = build_indication(kDeviceServiceNumber, 0, kDeviceStateIndication, tlvs);
   for (size_t pair = 0; pair < kChannelPairs; ++pair)
     if (device_service_.connected(pair)) send_to_client(pair, true, datagram);
 }
 
 void Daemon::settle_deferred(TimePoint now) {
-  const bool wait_over = stopping_ || presence_.device_presence() != DevicePresence::identifying;
+  const ModemPresence& presence = modem_.presence();
+  const bool wait_over = stopping_ || presence.device_presence() != DevicePresence::identifying;
   for (auto& d : deferred_.take_due(wait_over, now)) {
-    if (presence_.present()) {
+    if (presence.present()) {
       on_device_request(d.pair, d.request, now);
     } else {
       reply(d.pair, d.request, kFailNoDevice, d.request.message_id, failure_tlvs(kFailNoDevice));
@@ -608,24 +387,15 @@ void Daemon::settle_deferred(TimePoint now) {
   }
 }
 
-DeviceView Daemon::device_view() const {
-  DeviceView view;
-  view.presence = presence_.device_presence();
-  view.node = node_;
-  view.key = key_;
-  view.identity = probe_.identity();
-  return view;
-}
-
 // ---- The change keeper's requests -----------------------------------------------
 
 void Daemon::send_to_modem(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
                            TimePoint deadline) {
-  if (!serving()) {
+  if (!modem_.serving()) {
     const auto failure = failure_tlvs(kFailNoDevice);
     return changes_.on_answer(origin, kFailNoDevice, failure, Clock::now());
   }
-  modem_->session.submit(origin, tlvs, deadline, Clock::now());
+  modem_.submit(origin, tlvs, deadline, Clock::now());
 }
 
 void Daemon::answer_client(const ClientTicket& ticket, uint32_t result,
@@ -641,10 +411,7 @@ void Daemon::begin_stop(TimePoint now, const char* why) {
   stopping_ = true;
   stop_deadline_ = now + kReleaseWait;
   settle_deferred(now);
-  if (!modem_) return;
-  modem_->session.release_all(now);
-  modem_->session.fail_all(kFailNotConnected);
-  carry_out_session_work(now);
+  modem_.stop(now, kFailNotConnected);
 }
 
 }  // namespace vant::daemon

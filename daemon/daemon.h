@@ -13,27 +13,21 @@
 
 #include "daemon/am_datagram.h"
 #include "daemon/change_keeper.h"
+#include "daemon/client_admission.h"
 #include "daemon/client_endpoints.h"
 #include "daemon/deferred_requests.h"
 #include "daemon/device_service.h"
 #include "daemon/event_set.h"
-#include "daemon/group_grant.h"
 #include "daemon/log_throttle.h"
-#include "daemon/modem_identity.h"
-#include "daemon/modem_link.h"
-#include "daemon/modem_presence.h"
-#include "daemon/modem_session.h"
-#include "daemon/modem_transport.h"
-#include "daemon/session_outbox.h"
+#include "daemon/modem_side.h"
 #include "daemon/unique_fd.h"
 
 namespace vant::daemon {
 
-class Daemon final : private ChangePort {
+class Daemon final : private ChangePort, private ModemSideListener {
  public:
-  // How long the daemon waits between looks for an absent modem, and for the
-  // modem to confirm the release of its client ids at the end.
-  static constexpr std::chrono::milliseconds kRetryInterval{1000};
+  // How long the daemon waits for the modem to confirm the release of its
+  // client ids at the end.
   static constexpr std::chrono::milliseconds kReleaseWait{1000};
   // A request whose time-out field is 0 (no limit) still ends after this.
   static constexpr std::chrono::milliseconds kNoLimitCap{600000};
@@ -52,7 +46,7 @@ class Daemon final : private ChangePort {
   // process's exit status: 0 after a clean end, 1 after a failure.
   int run();
   // --allow-group: serve the members of this group too.
-  void allow_group(gid_t group) { allowed_group_ = group; }
+  void allow_group(gid_t group) { admission_.allow_group(group); }
   // Safe from another thread and from a signal handler.
   void request_stop();
 
@@ -60,9 +54,6 @@ class Daemon final : private ChangePort {
   // Log lines that a flood of datagrams or requests would repeat: each kind
   // goes out at most once a second.
   enum DropLine : size_t {
-    kFromStranger,
-    kNotFromClient,
-    kTooLong,
     kRejected,
     kUnknownSdkRequest,
     kStrayDatagram,
@@ -75,16 +66,6 @@ class Daemon final : private ChangePort {
     kDropLines
   };
 
-  // The modem while its link is open: the transport, and the QMUX session
-  // above it with the outbox it leaves its work in.
-  struct Connection {
-    explicit Connection(std::unique_ptr<ModemTransport> t)
-        : transport(std::move(t)), session(outbox) {}
-    std::unique_ptr<ModemTransport> transport;
-    SessionOutbox outbox;
-    ModemSession session;
-  };
-
   // The loop.
   void poll_once();
   std::optional<TimePoint> next_wakeup() const;
@@ -93,9 +74,6 @@ class Daemon final : private ChangePort {
   // Clients.
   void drain_requests(size_t pair);
   void drain_and_drop(DatagramSocket& socket, const char* what);
-  bool trusted(const ReceivedDatagram& received) const;
-  bool admitted(size_t pair, const ReceivedDatagram& received, std::span<const uint8_t> datagram,
-                TimePoint now);
   void refuse_stranger(size_t pair, std::span<const uint8_t> datagram);
   void on_datagram(size_t pair, std::span<const uint8_t> datagram, TimePoint now);
   void on_qmi_request(size_t pair, const QmiRequest& request, TimePoint now);
@@ -106,33 +84,17 @@ class Daemon final : private ChangePort {
              std::span<const uint8_t> tlvs);
   void send_to_client(size_t pair, bool notification, std::span<const uint8_t> datagram);
   void client_gone(size_t pair);
-  void note_sender(size_t pair, pid_t pid);
 
-  // The modem's link.
-  void try_open_link(TimePoint now);
-  bool watch_link(std::string& why);
-  void unwatch_link();
-  void watch_link_writes();
-  void on_link_events(short revents, bool node_changed, TimePoint now);
-  void take_input(TransportInput& in, TimePoint now);
-  void start_session(TimePoint now);
-  void link_lost(const std::string& why);
-  bool connected() const { return modem_ != nullptr; }
-  bool serving() const { return modem_ && presence_.present(); }
-
-  // What the session left in its outbox, carried out once it has returned.
-  void carry_out_session_work(TimePoint now);
-  bool send_frames(Connection& modem);
-  void on_session_event(const SessionEvent& event, bool current);
-  void on_session_answer(const SessionEvent& answer, bool current);
-  void on_session_indication(const SessionEvent& indication);
-  void on_session_news(SessionEvent::Kind news);
-
-  // The modem's presence.
-  void become_present();
+  // The modem side's news (ModemSideListener).
+  void session_answer(const SessionEvent& answer) override;
+  void session_indication(const SessionEvent& indication) override;
+  void modem_present() override;
+  void modem_leaving() override;
+  void modem_gone(bool was_present) override;
+  void modem_restarted() override;
+  void modem_settled() override;
   void announce_state(bool present);
   void settle_deferred(TimePoint now);
-  DeviceView device_view() const;
 
   // Ending.
   void begin_stop(TimePoint now, const char* why);
@@ -144,26 +106,15 @@ class Daemon final : private ChangePort {
                      std::span<const uint8_t> tlvs) override;
 
   ClientEndpoints endpoints_;
-  std::unique_ptr<LinkSource> source_;
   UniqueFd stop_event_;
   EventSet events_;
   int events_error_ = 0;  // errno when the sockets could not be watched
 
-  std::unique_ptr<Connection> modem_;
-  bool link_writes_watched_ = false;
-  TimePoint next_link_attempt_{};
-  std::string last_link_failure_;
-
-  ModemPresence presence_;
-  IdentityProbe probe_;
-  DeviceKey key_{};
-  std::string node_;
+  ModemSide modem_;
   DeviceService device_service_;
   DeferredRequests deferred_{kMaxOutstandingPerClient};
   ChangeKeeper changes_;
-  std::optional<gid_t> allowed_group_;
-  // The process last heard on each pair: another one means the first is gone.
-  std::array<pid_t, kChannelPairs> pair_pids_{};
+  ClientAdmission admission_;
   LogThrottle drop_log_{kDropLines};
 
   bool stopping_ = false;

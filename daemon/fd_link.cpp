@@ -110,6 +110,10 @@ SocketpairLink::SocketpairLink(UniqueFd fd, std::string node)
 }
 
 ssize_t SocketpairLink::write_some(std::span<const uint8_t> bytes) {
+  return send_some(bytes);
+}
+
+ssize_t FdLink::send_some(std::span<const uint8_t> bytes) {
   ssize_t n;
   do {
     n = ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -18,6 +18,8 @@ class FdLink : public ModemLink {
 
  protected:
   FdLink(UniqueFd fd, std::string node) : fd_(std::move(fd)), node_(std::move(node)) {}
+  // A write to a stream socket: without SIGPIPE, and without waiting.
+  ssize_t send_some(std::span<const uint8_t> bytes);
   UniqueFd fd_;
   std::string node_;
 };

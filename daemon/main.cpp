@@ -25,7 +25,9 @@ std::unique_ptr<SysfsSource> make_link_source(const DaemonOptions& options) {
   ModemSelector selector{ModemSelector::Kind::index, options.modem, {}};
   std::string unused;  // the parser has checked it
   if (!options.device.empty()) parse_modem_selector(options.device, selector, unused);
-  return std::make_unique<SysfsSource>(selector, options.sysfs_root, options.dev_root);
+  auto source = std::make_unique<SysfsSource>(selector, options.sysfs_root, options.dev_root);
+  if (options.qmi_proxy) source->reach_through_proxy();
+  return source;
 }
 
 // A node or modem named with --device that another daemon holds, another

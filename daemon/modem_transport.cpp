@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "daemon/proxy_transport.h"
 #include "daemon/qmux_stream_transport.h"
 
 namespace vant::daemon {
@@ -50,6 +51,13 @@ bool ModemTransport::write_bytes(std::vector<uint8_t> bytes, TransportInput& in)
 }
 
 std::unique_ptr<ModemTransport> make_transport(std::unique_ptr<ModemLink> link) {
+  switch (link->protocol()) {
+    case LinkProtocol::qmi_proxy:
+      return std::make_unique<ProxyTransport>(std::move(link));
+    case LinkProtocol::qmux:
+    case LinkProtocol::mbim:  // not yet: spoken as QMUX
+      break;
+  }
   return std::make_unique<QmuxStreamTransport>(std::move(link));
 }
 

@@ -131,14 +131,13 @@ NodeClaim claim_node(int fd, const std::string& path, const struct stat& node, s
   if (openers.empty()) return NodeClaim::claimed;
   if (any_qmi_proxy(openers)) {
     why = path + " is open in " + describe_openers(openers) +
-          ": qmi-proxy owns the modem for the libqmi programs (ModemManager, qmicli -p), and "
-          "this daemon cannot go through it (a --qmi-proxy mode is not available yet); stop "
-          "qmi-proxy and its users to let the daemon drive the modem";
-  } else {
-    why = path + " is also open in " + describe_openers(openers) +
-          ": two programs on one QMUX stream take each other's answers, so the daemon does "
-          "not share it and takes the node once they have closed it";
+          ": qmi-proxy owns the modem for the libqmi programs (ModemManager, qmicli -p), so "
+          "the daemon goes through qmi-proxy";
+    return NodeClaim::held_by_proxy;
   }
+  why = path + " is also open in " + describe_openers(openers) +
+        ": two programs on one QMUX stream take each other's answers, so the daemon does "
+        "not share it and takes the node once they have closed it";
   return NodeClaim::open_elsewhere;
 }
 

@@ -35,6 +35,7 @@ enum class NodeClaim {
   claimed,         // ours alone
   held_by_daemon,  // another daemon holds the lock
   open_elsewhere,  // another program has it open
+  held_by_proxy,   // libqmi's qmi-proxy has it open: the modem is reached through it
 };
 
 // Locks the node open on fd for us (LOCK_EX|LOCK_NB) and checks that no other

@@ -89,6 +89,9 @@ bool set_foreground(DaemonOptions& o, std::string_view, std::string&) {
 bool set_take_over(DaemonOptions& o, std::string_view, std::string&) {
   return o.take_over = true;
 }
+bool set_qmi_proxy(DaemonOptions& o, std::string_view, std::string&) {
+  return o.qmi_proxy = true;
+}
 bool set_verbose(DaemonOptions& o, std::string_view, std::string&) {
   return o.verbose = true;
 }
@@ -115,6 +118,10 @@ constexpr std::array kOptions{
               "when a daemon of root or of our user runs for the modem index, ask it\n"
               "to end and serve in its place (how a supervisor starts it)",
               &set_take_over},
+    OptionRow{"qmi-proxy", 0, Argument::none, "",
+              "reach the modem through libqmi's qmi-proxy, beside the programs that\n"
+              "share it (ModemManager, qmicli -p); automatic when qmi-proxy has the node",
+              &set_qmi_proxy},
     OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
     OptionRow{"sysfs-root", 0, Argument::required, "DIR",
               "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
@@ -280,8 +287,9 @@ constexpr std::string_view kBehaviour =
     "Once it has driven a modem the daemon keeps to it, by its USB port or PCI address\n"
     "and its IMEI. A modem that disappears is announced to connected clients, and the\n"
     "daemon waits for that modem, under whatever node name it returns. A node held by\n"
-    "another daemon or open in another program (ModemManager, qmi-proxy, qmicli) is\n"
-    "not shared; the daemon names who has it open.\n"
+    "another daemon or open in another program (ModemManager, qmicli, uqmi) is not\n"
+    "shared; the daemon names who has it open. A node that qmi-proxy has open is\n"
+    "reached through qmi-proxy, which shares the modem; the daemon then sends no Sync.\n"
     "\n"
     "Unless --foreground is given, the daemon detaches: it starts a new session, works\n"
     "in /, puts standard input and output on /dev/null and logs to syslog (facility\n"
@@ -310,6 +318,9 @@ ParseResult parse_daemon_options(int argc, const char* const* argv) {
   if (result.options.simulate && !result.options.device.empty()) {
     result.action = ParseAction::error;
     result.error = "--device and --simulate exclude each other";
+  } else if (result.options.simulate && result.options.qmi_proxy) {
+    result.action = ParseAction::error;
+    result.error = "--qmi-proxy and --simulate exclude each other";
   }
   return result;
 }

@@ -20,7 +20,7 @@ void QmuxStreamTransport::on_bytes(std::span<const uint8_t> bytes, TimePoint now
 }
 
 void QmuxStreamTransport::take_frames(TimePoint now, TransportInput& in) {
-  while (auto frame = reassembler_.next(now)) in.frames.push_back(std::move(*frame));
+  while (auto frame = reassembler_.next(now)) on_frame(std::move(*frame), in);
 }
 
 void QmuxStreamTransport::on_timer(TimePoint now, TransportInput& in) {

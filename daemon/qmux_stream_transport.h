@@ -21,8 +21,12 @@ class QmuxStreamTransport : public ModemTransport {
 
  protected:
   void on_bytes(std::span<const uint8_t> bytes, TimePoint now, TransportInput& in) override;
-  // Whole frames the stream holds now.
+  // Whole frames the stream holds now, each handed to on_frame.
   void take_frames(TimePoint now, TransportInput& in);
+  // One frame from the modem: for the session, unless a subclass keeps it.
+  virtual void on_frame(qmux::Frame frame, TransportInput& in) {
+    in.frames.push_back(std::move(frame));
+  }
 
  private:
   // A frame the modem began but did not finish is given up after a while,

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "daemon/fd_link.h"
+#include "daemon/proxy_link.h"
 
 namespace vant::daemon {
 namespace {
@@ -220,7 +221,7 @@ std::unique_ptr<ModemLink> SysfsSource::open_first(const std::vector<ControlNode
       continue;
     }
     NodeClaim claim = NodeClaim::claimed;
-    auto link = CharDeviceLink::open(node_path(node), why, &claim);
+    auto link = open_node(node_path(node), why, claim);
     if (link) {
       refusal_ = Refusal::none;
       current_ = node;
@@ -254,11 +255,26 @@ std::unique_ptr<ModemLink> SysfsSource::open_node_path(std::string& why) {
     }
   }
   NodeClaim claim = NodeClaim::claimed;
-  auto link = CharDeviceLink::open(selector_.value, why, &claim);
+  auto link = open_node(selector_.value, why, claim);
   if (link) refusal_ = Refusal::none;
   if (claim == NodeClaim::held_by_daemon) refusal_ = Refusal::held;
   if (claim == NodeClaim::open_elsewhere) refusal_ = Refusal::open_elsewhere;
   return link;
+}
+
+std::unique_ptr<ModemLink> SysfsSource::open_node(const std::string& path, std::string& why,
+                                                  NodeClaim& claim) {
+  if (through_proxy_) return ProxyLink::open(path, why);
+  auto link = CharDeviceLink::open(path, why, &claim);
+  if (link || claim != NodeClaim::held_by_proxy) return link;
+  std::string unreachable;
+  if (auto proxied = ProxyLink::open(path, unreachable)) {
+    claim = NodeClaim::claimed;
+    return proxied;
+  }
+  why += ", but " + unreachable;
+  claim = NodeClaim::open_elsewhere;
+  return nullptr;
 }
 
 bool SysfsSource::identified(const std::string& imei, std::string& why) {

@@ -13,6 +13,7 @@
 
 #include "daemon/modem_discovery.h"
 #include "daemon/modem_link.h"
+#include "daemon/node_owner.h"
 
 namespace vant::daemon {
 
@@ -43,6 +44,8 @@ class SysfsSource final : public LinkSource {
   std::unique_ptr<ModemLink> open(std::string& why) override;
   std::string describe() const override;
   bool identified(const std::string& imei, std::string& why) override;
+  // --qmi-proxy: every node is reached through libqmi's proxy.
+  void reach_through_proxy() { through_proxy_ = true; }
 
   // Whether the selector's node can be driven now: false, with why, when
   // it is held by another daemon, open in another program or speaks MBIM.
@@ -57,6 +60,7 @@ class SysfsSource final : public LinkSource {
   enum class Refusal { none, absent, held, open_elsewhere, mbim };
 
   std::unique_ptr<ModemLink> open_node_path(std::string& why);
+  std::unique_ptr<ModemLink> open_node(const std::string& path, std::string& why, NodeClaim& claim);
   std::unique_ptr<ModemLink> open_first(const std::vector<ControlNode>& candidates,
                                         bool pass_over_held, std::string& why);
   std::vector<ControlNode> candidates(const std::vector<ControlNode>& nodes, std::string& why);
@@ -65,6 +69,7 @@ class SysfsSource final : public LinkSource {
   std::string node_path(const ControlNode& node) const { return dev_dir_ + "/" + node.name; }
 
   ModemSelector selector_;
+  bool through_proxy_ = false;
   std::string sysfs_root_;
   std::string dev_dir_;
   Refusal refusal_ = Refusal::none;

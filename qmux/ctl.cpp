@@ -61,6 +61,18 @@ Frame sync_request(uint8_t transaction) {
   return ctl_frame(Sender::host, MessageKind::request, transaction, kSync);
 }
 
+Frame proxy_open_request(uint8_t transaction, std::span<const uint8_t> device_path) {
+  TlvBuilder tlvs;
+  tlvs.add(kDevicePathTlv, device_path);
+  return ctl_frame(Sender::host, MessageKind::request, transaction, kInternalProxyOpen,
+                   tlvs.take());
+}
+
+std::optional<QmiResult> parse_proxy_open_response(const Frame& frame) {
+  if (!is_ctl(frame, MessageKind::response, kInternalProxyOpen)) return std::nullopt;
+  return find_result(frame.tlvs);
+}
+
 std::optional<std::vector<ServiceVersion>> parse_version_info_response(const Frame& frame) {
   if (!is_ctl(frame, MessageKind::response, kGetVersionInfo)) return std::nullopt;
   const auto value = find_tlv(frame.tlvs, kVersionListTlv);

@@ -18,6 +18,9 @@ inline constexpr uint16_t kGetVersionInfo = 0x0021;
 inline constexpr uint16_t kAllocateClientId = 0x0022;
 inline constexpr uint16_t kReleaseClientId = 0x0023;
 inline constexpr uint16_t kSync = 0x0027;
+// libqmi's proxy: the first request of each of its clients names the device.
+inline constexpr uint16_t kInternalProxyOpen = 0xFF00;
+inline constexpr uint8_t kDevicePathTlv = 0x01;
 
 inline constexpr uint8_t kClientIdTlv = 0x01;
 inline constexpr uint8_t kVersionListTlv = 0x01;
@@ -40,6 +43,10 @@ Frame get_version_info_request(uint8_t transaction);
 Frame allocate_client_id_request(uint8_t transaction, uint8_t service);
 Frame release_client_id_request(uint8_t transaction, ClientId id);
 Frame sync_request(uint8_t transaction);
+// The path travels as the TLV's whole value, without a terminator.
+Frame proxy_open_request(uint8_t transaction, std::span<const uint8_t> device_path);
+// The proxy's answer to it: its result, when the frame is that answer.
+std::optional<QmiResult> parse_proxy_open_response(const Frame& frame);
 
 // Host side: responses and indications. Each parser returns nothing when the
 // frame is not that message or a TLV it needs is missing or short; the QMI

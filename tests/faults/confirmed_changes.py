@@ -35,8 +35,7 @@ KEPT_LOCK = {"name": "kept-lock", "base": "default",
              "locks": {"lte_pci": {"status": 1, "earfcn": CELL[0], "pci": CELL[1]}}}
 
 
-# Under emulation (a cross build run by qemu) every program is several times slower.
-SCALE = 5 if os.environ.get("VANT_TEST_EMULATED") else 1
+SCALE = python_cases.SCALE
 
 
 def figure(name, seconds):
@@ -48,13 +47,7 @@ def presence_bound():
         return any("@KEL0_SDK_SOCKET_MUTEX" in line for line in f)
 
 
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout * SCALE
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(step)
-    return predicate()
+wait_for = python_cases.wait_for
 
 
 class Router:

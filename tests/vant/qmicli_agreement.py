@@ -27,14 +27,7 @@ TECHNOLOGY = {"lte": "lte", "5gnr": "nr5g", "umts": "umts", "gsm": "gsm"}
 MODES = {"gsm": "gsm", "umts": "umts", "lte": "lte", "5gnr": "nr5g"}
 
 
-def wait_for(predicate, timeout=10):
-    # Under emulation (a cross build run by qemu) every program is several times slower.
-    deadline = time.monotonic() + timeout * (5 if os.environ.get("VANT_TEST_EMULATED") else 1)
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.05)
-    return False
+wait_for = python_cases.wait_for
 
 
 def presence_bound():
