@@ -50,7 +50,7 @@ LinkRead FdLink::read(std::span<uint8_t> buffer, size_t& got) {
 }
 
 std::unique_ptr<CharDeviceLink> CharDeviceLink::open(const std::string& path, std::string& why,
-                                                     NodeClaim* claim) {
+                                                     NodeClaim* claim, LinkProtocol protocol) {
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     why = "cannot open " + path + ": " + std::strerror(errno);
@@ -66,11 +66,13 @@ std::unique_ptr<CharDeviceLink> CharDeviceLink::open(const std::string& path, st
   if (claimed != NodeClaim::claimed) return nullptr;
   // Only a node that is ours has its settings touched.
   if (isatty(fd.get()) && !make_raw(fd.get(), why)) return nullptr;
-  return std::unique_ptr<CharDeviceLink>(new CharDeviceLink(std::move(fd), path, identity));
+  return std::unique_ptr<CharDeviceLink>(
+      new CharDeviceLink(std::move(fd), path, identity, protocol));
 }
 
-CharDeviceLink::CharDeviceLink(UniqueFd fd, std::string path, struct stat identity)
-    : FdLink(std::move(fd), std::move(path)), identity_(identity) {
+CharDeviceLink::CharDeviceLink(UniqueFd fd, std::string path, struct stat identity,
+                               LinkProtocol protocol)
+    : FdLink(std::move(fd), std::move(path), protocol), identity_(identity) {
   // Without a watch the daemon still notices a removal by its periodic check.
   watch_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   if (!watch_.valid()) return;
@@ -104,8 +106,8 @@ bool CharDeviceLink::still_present() const {
   return now.st_rdev == identity_.st_rdev && now.st_ino == identity_.st_ino;
 }
 
-SocketpairLink::SocketpairLink(UniqueFd fd, std::string node)
-    : FdLink(std::move(fd), std::move(node)) {
+SocketpairLink::SocketpairLink(UniqueFd fd, std::string node, LinkProtocol protocol)
+    : FdLink(std::move(fd), std::move(node), protocol) {
   fcntl(fd_.get(), F_SETFL, fcntl(fd_.get(), F_GETFL) | O_NONBLOCK);
 }
 

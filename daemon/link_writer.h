@@ -22,6 +22,8 @@ class LinkWriter {
   // Writes what the link takes now; false when the link failed.
   bool flush(ModemLink& link);
   bool empty() const { return frames_.empty(); }
+  // How many more frames queue() takes now.
+  size_t room() const { return kMaxQueuedFrames - frames_.size(); }
   void clear();
 
  private:

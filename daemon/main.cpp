@@ -27,11 +27,12 @@ std::unique_ptr<SysfsSource> make_link_source(const DaemonOptions& options) {
   if (!options.device.empty()) parse_modem_selector(options.device, selector, unused);
   auto source = std::make_unique<SysfsSource>(selector, options.sysfs_root, options.dev_root);
   if (options.qmi_proxy) source->reach_through_proxy();
+  if (options.mbim) source->speak_mbim_on_unknown_nodes();
   return source;
 }
 
-// A node or modem named with --device that another daemon holds, another
-// program has open or that speaks MBIM is refused before detaching. After a
+// A node or modem named with --device that another daemon holds or another
+// program has open is refused before detaching. After a
 // take-over the daemon that ended may still be closing its node.
 bool modem_available(SysfsSource& source, bool took_over, std::string& why) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<LinkSource> source;
   if (options.simulate) {
-    source = make_simulation_source(options.scenario, error);
+    source = make_simulation_source(options.scenario, options.mbim, error);
     if (!source) return fail(program, error);
   } else {
     auto modem = make_link_source(options);

@@ -251,10 +251,20 @@ std::vector<ControlNode> discover_control_nodes(const std::string& sysfs_root) {
 }
 
 std::vector<ControlNode> index_rule_nodes(const std::vector<ControlNode>& nodes) {
-  std::vector<ControlNode> qmux;
-  std::copy_if(nodes.begin(), nodes.end(), std::back_inserter(qmux),
+  std::vector<ControlNode> ordered;
+  std::copy_if(nodes.begin(), nodes.end(), std::back_inserter(ordered),
                [](const ControlNode& n) { return n.transport == Transport::qmux; });
-  return qmux;
+  // A modem with a QMUX node is driven there, not on its MBIM port too.
+  const auto has_qmux = [&](const ControlNode& n) {
+    return std::any_of(ordered.begin(), ordered.end(),
+                       [&](const ControlNode& q) { return q.device == n.device; });
+  };
+  std::vector<ControlNode> mbim;
+  std::copy_if(nodes.begin(), nodes.end(), std::back_inserter(mbim), [&](const ControlNode& n) {
+    return n.transport == Transport::mbim && (n.device.empty() || !has_qmux(n));
+  });
+  ordered.insert(ordered.end(), mbim.begin(), mbim.end());
+  return ordered;
 }
 
 const char* transport_name(Transport transport) {

@@ -29,7 +29,10 @@ struct ControlNode {
 // or type files do not look like the kernel's are left out.
 std::vector<ControlNode> discover_control_nodes(const std::string& sysfs_root);
 
-// The QMUX nodes in index order: element N is what modem index N gets.
+// The nodes in index order, element N being what modem index N gets: the
+// QMUX nodes, then the MBIM nodes of modems that have no QMUX node. So the
+// QMUX nodes keep the numbers that earlier versions, which drove QMUX only,
+// gave them.
 std::vector<ControlNode> index_rule_nodes(const std::vector<ControlNode>& nodes);
 
 // The stable name of the device at a resolved sysfs path: the USB device

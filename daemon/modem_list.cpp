@@ -66,14 +66,15 @@ std::string modem_list_text(const std::string& sysfs_root, const std::string& de
            "MBIM) below " +
            sysfs_root + "\n";
   std::vector<Row> rows{{"NODE", "TRANSPORT", "DRIVER", "DEVICE", "INDEX", "OPEN BY"}};
-  unsigned index = 0;
-  size_t mbim = 0;
+  const auto ordered = index_rule_nodes(nodes);
   for (const ControlNode& node : nodes) {
     const std::string path = dev_root + "/" + node.name;
-    const bool driven = node.transport == Transport::qmux;
-    mbim += !driven;
+    const auto at = std::find_if(ordered.begin(), ordered.end(),
+                                 [&](const ControlNode& n) { return n.name == node.name; });
+    const std::string index =
+        at == ordered.end() ? "-" : std::to_string(std::distance(ordered.begin(), at));
     rows.push_back({path, transport_name(node.transport), node.driver.empty() ? "?" : node.driver,
-                    node.device, driven ? std::to_string(index++) : "-", opened_by(path)});
+                    node.device, index, opened_by(path)});
   }
   std::array<size_t, kColumns> width{};
   for (const Row& row : rows)
@@ -87,7 +88,6 @@ std::string modem_list_text(const std::string& sysfs_root, const std::string& de
     }
     text += line + "\n";
   }
-  if (mbim != 0) text += "MBIM nodes are listed but not driven: this daemon speaks QMUX only.\n";
   return text;
 }
 

@@ -7,8 +7,8 @@ namespace vant::daemon {
 
 // A table with a header line: node, transport, driver, device, the modem
 // index that serves it (by the index rule; "-" for a node no index drives)
-// and the processes that have it open; then a note on the MBIM nodes, or
-// a line saying that nothing was found.
+// and the processes that have it open; or a line saying that nothing was
+// found.
 std::string modem_list_text(const std::string& sysfs_root, const std::string& dev_root);
 
 }  // namespace vant::daemon

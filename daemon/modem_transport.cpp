@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "daemon/mbim_transport.h"
 #include "daemon/proxy_transport.h"
 #include "daemon/qmux_stream_transport.h"
 
@@ -54,8 +55,9 @@ std::unique_ptr<ModemTransport> make_transport(std::unique_ptr<ModemLink> link) 
   switch (link->protocol()) {
     case LinkProtocol::qmi_proxy:
       return std::make_unique<ProxyTransport>(std::move(link));
+    case LinkProtocol::mbim:
+      return std::make_unique<MbimTransport>(std::move(link));
     case LinkProtocol::qmux:
-    case LinkProtocol::mbim:  // not yet: spoken as QMUX
       break;
   }
   return std::make_unique<QmuxStreamTransport>(std::move(link));

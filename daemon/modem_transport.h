@@ -71,6 +71,9 @@ class ModemTransport {
   virtual void on_bytes(std::span<const uint8_t> bytes, TimePoint now, TransportInput& in) = 0;
   // Queues whole messages' bytes in order and writes what the link takes.
   bool write_bytes(std::vector<uint8_t> bytes, TransportInput& in);
+  // How many more write_bytes() calls are taken now: a message that goes in
+  // several pieces is queued whole or not at all.
+  size_t write_room() const { return writer_.room(); }
 
  private:
   std::unique_ptr<ModemLink> link_;

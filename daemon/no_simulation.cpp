@@ -3,7 +3,7 @@
 
 namespace vant::daemon {
 
-std::unique_ptr<LinkSource> make_simulation_source(const std::string&, std::string& error) {
+std::unique_ptr<LinkSource> make_simulation_source(const std::string&, bool, std::string& error) {
   error = "this build has no modem emulator, so it cannot simulate one";
   return nullptr;
 }

@@ -92,6 +92,9 @@ bool set_take_over(DaemonOptions& o, std::string_view, std::string&) {
 bool set_qmi_proxy(DaemonOptions& o, std::string_view, std::string&) {
   return o.qmi_proxy = true;
 }
+bool set_mbim(DaemonOptions& o, std::string_view, std::string&) {
+  return o.mbim = true;
+}
 bool set_verbose(DaemonOptions& o, std::string_view, std::string&) {
   return o.verbose = true;
 }
@@ -122,6 +125,11 @@ constexpr std::array kOptions{
               "reach the modem through libqmi's qmi-proxy, beside the programs that\n"
               "share it (ModemManager, qmicli -p); automatic when qmi-proxy has the node",
               &set_qmi_proxy},
+    OptionRow{"mbim", 0, Argument::none, "",
+              "speak MBIM, with QMI through the modem's QMI service, on the --device\n"
+              "node when sysfs does not tell (a pseudo-terminal: vantsim --mbim); with\n"
+              "--simulate, emulate an MBIM modem. MBIM nodes that sysfs shows need it not",
+              &set_mbim},
     OptionRow{"verbose", 'v', Argument::none, "", "log debug lines too", &set_verbose},
     OptionRow{"sysfs-root", 0, Argument::required, "DIR",
               "look for QMI control devices below DIR instead of /sys", &set_sysfs_root},
@@ -301,6 +309,23 @@ constexpr std::string_view kBehaviour =
     "Exit status: 0 after a clean end, 1 when it could not start or could not go on,\n"
     "2 for a bad command line.\n";
 
+// --mbim names how a node path or the emulator speaks; a selector's nodes
+// are of the kinds sysfs tells.
+bool mbim_applies(const DaemonOptions& o, std::string& error) {
+  ModemSelector selector;
+  std::string unused;
+  const bool node_path = !o.device.empty() && parse_modem_selector(o.device, selector, unused) &&
+                         selector.kind == ModemSelector::Kind::node;
+  if (o.qmi_proxy) {
+    error = "--mbim and --qmi-proxy exclude each other";
+  } else if (!o.simulate && !node_path) {
+    error = "--mbim needs --device PATH or --simulate";
+  } else {
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ParseResult parse_daemon_options(int argc, const char* const* argv) {
@@ -321,6 +346,8 @@ ParseResult parse_daemon_options(int argc, const char* const* argv) {
   } else if (result.options.simulate && result.options.qmi_proxy) {
     result.action = ParseAction::error;
     result.error = "--qmi-proxy and --simulate exclude each other";
+  } else if (result.options.mbim && !mbim_applies(result.options, result.error)) {
+    result.action = ParseAction::error;
   }
   return result;
 }

@@ -21,9 +21,11 @@ struct DaemonOptions {
   bool simulate = false;
   std::string scenario;  // --simulate=SCENARIO; empty selects the emulator's default
   bool foreground = false;
-  bool take_over = false;
-  bool qmi_proxy = false;  // --qmi-proxy: reach the modem through libqmi's proxy  // --take-over:
-                           // end a daemon of root or ours that runs for the index
+  bool take_over = false;  // --take-over: end a daemon of root or ours that runs for the index
+  bool qmi_proxy = false;  // --qmi-proxy: reach the modem through libqmi's proxy
+  // --mbim: the --device node, whose kind sysfs does not show, speaks MBIM;
+  // with --simulate, the emulated modem does.
+  bool mbim = false;
   bool verbose = false;
   std::string sysfs_root{kDefaultSysfsRoot};
   // --state-dir: where pending changes are journaled; empty selects

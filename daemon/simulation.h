@@ -10,8 +10,10 @@
 
 namespace vant::daemon {
 
-// The built-in emulator playing `scenario` (empty: the default modem), or null
-// with the reason in `error`. Starts no thread, so the daemon may still detach.
-std::unique_ptr<LinkSource> make_simulation_source(const std::string& scenario, std::string& error);
+// The built-in emulator playing `scenario` (empty: the default modem), as an
+// MBIM modem when `mbim`, or null with the reason in `error`. Starts no
+// thread, so the daemon may still detach.
+std::unique_ptr<LinkSource> make_simulation_source(const std::string& scenario, bool mbim,
+                                                   std::string& error);
 
 }  // namespace vant::daemon

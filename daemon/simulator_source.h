@@ -15,7 +15,8 @@ namespace vant::daemon {
 
 class SimulatorSource final : public LinkSource {
  public:
-  explicit SimulatorSource(sim::Scenario scenario);
+  // mbim: the emulated modem speaks MBIM rather than QMUX.
+  explicit SimulatorSource(sim::Scenario scenario, bool mbim = false);
   ~SimulatorSource() override;
 
   std::unique_ptr<ModemLink> open(std::string& why) override;
@@ -25,6 +26,7 @@ class SimulatorSource final : public LinkSource {
   std::string name_;
   sim::Emulator emulator_;
   sim::InProcessLink link_;  // after emulator_: stops and joins before it goes
+  LinkProtocol protocol_;
 };
 
 }  // namespace vant::daemon

@@ -6,6 +6,7 @@
 
 #include "daemon/fd_link.h"
 #include "daemon/proxy_link.h"
+#include "daemon/refused_nodes.h"
 
 namespace vant::daemon {
 namespace {
@@ -66,9 +67,8 @@ bool imei_matches(std::string_view told, std::string_view wanted) {
   return told.size() >= digits && told.substr(0, digits) == wanted.substr(0, digits);
 }
 
-std::string speaks_mbim(const std::string& path, const ControlNode& node) {
-  return path + " speaks MBIM (" + (node.driver.empty() ? "a WWAN port" : node.driver) +
-         "); this daemon drives QMUX nodes only";
+LinkProtocol protocol_of(Transport transport) {
+  return transport == Transport::mbim ? LinkProtocol::mbim : LinkProtocol::qmux;
 }
 
 std::vector<ControlNode> of_device(const std::vector<ControlNode>& nodes, const std::string& device,
@@ -80,10 +80,13 @@ std::vector<ControlNode> of_device(const std::vector<ControlNode>& nodes, const 
   return found;
 }
 
-size_t mbim_count(const std::vector<ControlNode>& nodes) {
-  return static_cast<size_t>(std::count_if(nodes.begin(), nodes.end(), [](const ControlNode& n) {
-    return n.transport == Transport::mbim;
-  }));
+// A device's nodes, the QMUX ones first: an MBIM port is driven only on a
+// modem without one.
+std::vector<ControlNode> nodes_of(const std::vector<ControlNode>& nodes,
+                                  const std::string& device) {
+  auto found = of_device(nodes, device, Transport::qmux);
+  if (found.empty()) found = of_device(nodes, device, Transport::mbim);
+  return found;
 }
 
 }  // namespace
@@ -132,7 +135,7 @@ bool parse_modem_selector(std::string_view text, ModemSelector& selector, std::s
 std::vector<std::string> find_qmi_control_devices(const std::string& sysfs_root) {
   std::vector<std::string> names;
   for (const ControlNode& node : index_rule_nodes(discover_control_nodes(sysfs_root)))
-    if (!node.wwan_port) names.push_back(node.name);
+    if (!node.wwan_port && node.transport == Transport::qmux) names.push_back(node.name);
   return names;
 }
 
@@ -166,7 +169,7 @@ std::vector<ControlNode> SysfsSource::candidates(const std::vector<ControlNode>&
                                                  std::string& why) {
   const std::string imei_note = kept_imei_.empty() ? "" : " (IMEI " + kept_imei_ + ")";
   if (!kept_device_.empty()) {
-    auto same = of_device(nodes, kept_device_, Transport::qmux);
+    auto same = nodes_of(nodes, kept_device_);
     if (selector_.kind == Kind::imei) {
       // That modem wherever it is, on its own device first.
       for (const ControlNode& node : index_rule_nodes(nodes))
@@ -178,37 +181,29 @@ std::vector<ControlNode> SysfsSource::candidates(const std::vector<ControlNode>&
   switch (selector_.kind) {
     case Kind::usb:
     case Kind::pci: {
-      auto qmux = of_device(nodes, selector_.value, Transport::qmux);
-      if (!qmux.empty()) return qmux;
-      const auto mbim = of_device(nodes, selector_.value, Transport::mbim);
-      if (!mbim.empty()) {
-        refusal_ = Refusal::mbim;
-        why = speaks_mbim(node_path(mbim.front()), mbim.front());
-      } else {
+      auto found = nodes_of(nodes, selector_.value);
+      if (found.empty())
         why = "no control node of " + selector_.value + " (" + std::to_string(nodes.size()) +
               " nodes of other devices)";
-      }
-      return {};
+      return found;
     }
     case Kind::imei: {
-      auto qmux = index_rule_nodes(nodes);
-      if (qmux.empty()) why = "no QMUX control device, so none with IMEI " + selector_.value;
-      return qmux;
+      auto all = index_rule_nodes(nodes);
+      if (all.empty()) why = "no modem control node, so none with IMEI " + selector_.value;
+      return all;
     }
     case Kind::index:
     case Kind::node:
       break;
   }
-  auto qmux = index_rule_nodes(nodes);
-  if (selector_.index >= qmux.size()) {
-    const size_t mbim = mbim_count(nodes);
-    why = "no QMUX control device number " + std::to_string(selector_.index) + " (" +
-          std::to_string(qmux.size()) + " found" +
-          (mbim == 0 ? "" : "; " + std::to_string(mbim) + " MBIM nodes are not driven") + ")";
+  auto ordered = index_rule_nodes(nodes);
+  if (selector_.index >= ordered.size()) {
+    why = "no modem control node number " + std::to_string(selector_.index) + " (" +
+          std::to_string(ordered.size()) + " found)";
     return {};
   }
-  qmux.erase(qmux.begin(), qmux.begin() + selector_.index);
-  return qmux;
+  ordered.erase(ordered.begin(), ordered.begin() + selector_.index);
+  return ordered;
 }
 
 std::unique_ptr<ModemLink> SysfsSource::open_first(const std::vector<ControlNode>& candidates,
@@ -221,7 +216,7 @@ std::unique_ptr<ModemLink> SysfsSource::open_first(const std::vector<ControlNode
       continue;
     }
     NodeClaim claim = NodeClaim::claimed;
-    auto link = open_node(node_path(node), why, claim);
+    auto link = open_node(node_path(node), protocol_of(node.transport), why, claim);
     if (link) {
       refusal_ = Refusal::none;
       current_ = node;
@@ -237,36 +232,45 @@ std::unique_ptr<ModemLink> SysfsSource::open_first(const std::vector<ControlNode
                              : selector_.kind == Kind::imei
                                  ? "with IMEI " + selector_.value
                                  : "for modem index " + std::to_string(selector_.index);
-  why = "no free QMUX control device " + wanted + ": " + std::to_string(held) +
+  why = "no free modem control node " + wanted + ": " + std::to_string(held) +
         " held by other daemons, " + std::to_string(not_ours) + " of another modem" +
         (first_held.empty() ? "" : " (" + first_held + ")");
   return nullptr;
 }
 
-std::unique_ptr<ModemLink> SysfsSource::open_node_path(std::string& why) {
-  // A node that sysfs shows as MBIM is refused by name, before it is opened.
+// What the node speaks: what sysfs shows, else what --mbim says.
+LinkProtocol SysfsSource::node_path_protocol() const {
   const fs::path path(selector_.value);
   if (path.parent_path() == fs::path(dev_dir_)) {
-    for (const ControlNode& node : discover_control_nodes(sysfs_root_)) {
-      if (node.name != path.filename() || node.transport != Transport::mbim) continue;
-      refusal_ = Refusal::mbim;
-      why = speaks_mbim(selector_.value, node);
-      return nullptr;
-    }
+    for (const ControlNode& node : discover_control_nodes(sysfs_root_))
+      if (node.name == path.filename()) return protocol_of(node.transport);
   }
+  return unknown_nodes_speak_mbim_ ? LinkProtocol::mbim : LinkProtocol::qmux;
+}
+
+std::unique_ptr<ModemLink> SysfsSource::open_node_path(std::string& why) {
   NodeClaim claim = NodeClaim::claimed;
-  auto link = open_node(selector_.value, why, claim);
+  auto link = open_node(selector_.value, node_path_protocol(), why, claim);
   if (link) refusal_ = Refusal::none;
   if (claim == NodeClaim::held_by_daemon) refusal_ = Refusal::held;
   if (claim == NodeClaim::open_elsewhere) refusal_ = Refusal::open_elsewhere;
   return link;
 }
 
-std::unique_ptr<ModemLink> SysfsSource::open_node(const std::string& path, std::string& why,
-                                                  NodeClaim& claim) {
-  if (through_proxy_) return ProxyLink::open(path, why);
-  auto link = CharDeviceLink::open(path, why, &claim);
+std::unique_ptr<ModemLink> SysfsSource::open_node(const std::string& path, LinkProtocol protocol,
+                                                  std::string& why, NodeClaim& claim) {
+  if (const auto refused = refused_node(path)) {
+    why = *refused;
+    return nullptr;
+  }
+  // qmi-proxy is reached with QMUX only.
+  if (through_proxy_ && protocol == LinkProtocol::qmux) return ProxyLink::open(path, why);
+  auto link = CharDeviceLink::open(path, why, &claim, protocol);
   if (link || claim != NodeClaim::held_by_proxy) return link;
+  if (protocol != LinkProtocol::qmux) {
+    claim = NodeClaim::open_elsewhere;
+    return nullptr;
+  }
   std::string unreachable;
   if (auto proxied = ProxyLink::open(path, unreachable)) {
     claim = NodeClaim::claimed;
@@ -325,7 +329,7 @@ std::string SysfsSource::describe() const {
     case Kind::index:
       break;
   }
-  return "QMUX control device number " + std::to_string(selector_.index) + " in " + sysfs_root_ +
+  return "modem control node number " + std::to_string(selector_.index) + " in " + sysfs_root_ +
          ", then that modem";
 }
 

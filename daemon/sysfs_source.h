@@ -30,7 +30,8 @@ struct ModemSelector {
 bool parse_modem_selector(std::string_view text, ModemSelector& selector, std::string& error);
 
 // The names (cdc-wdm0, ...) of the QMUX cdc-wdm devices below sysfs_root, in
-// index order.
+// index order (the MBIM nodes that the index rule counts after them are left
+// out).
 std::vector<std::string> find_qmi_control_devices(const std::string& sysfs_root);
 
 class SysfsSource final : public LinkSource {
@@ -44,11 +45,14 @@ class SysfsSource final : public LinkSource {
   std::unique_ptr<ModemLink> open(std::string& why) override;
   std::string describe() const override;
   bool identified(const std::string& imei, std::string& why) override;
-  // --qmi-proxy: every node is reached through libqmi's proxy.
+  // --qmi-proxy: every QMUX node is reached through libqmi's proxy.
   void reach_through_proxy() { through_proxy_ = true; }
+  // --mbim: a node path whose kind sysfs does not show (a pseudo-terminal)
+  // speaks MBIM.
+  void speak_mbim_on_unknown_nodes() { unknown_nodes_speak_mbim_ = true; }
 
   // Whether the selector's node can be driven now: false, with why, when
-  // it is held by another daemon, open in another program or speaks MBIM.
+  // it is held by another daemon or open in another program.
   // Always true for the index rule and imei:, which pass such nodes over.
   bool available_now(std::string& why);
 
@@ -57,10 +61,12 @@ class SysfsSource final : public LinkSource {
   const std::string& kept_imei() const { return kept_imei_; }
 
  private:
-  enum class Refusal { none, absent, held, open_elsewhere, mbim };
+  enum class Refusal { none, absent, held, open_elsewhere };
 
   std::unique_ptr<ModemLink> open_node_path(std::string& why);
-  std::unique_ptr<ModemLink> open_node(const std::string& path, std::string& why, NodeClaim& claim);
+  LinkProtocol node_path_protocol() const;
+  std::unique_ptr<ModemLink> open_node(const std::string& path, LinkProtocol protocol,
+                                       std::string& why, NodeClaim& claim);
   std::unique_ptr<ModemLink> open_first(const std::vector<ControlNode>& candidates,
                                         bool pass_over_held, std::string& why);
   std::vector<ControlNode> candidates(const std::vector<ControlNode>& nodes, std::string& why);
@@ -70,6 +76,7 @@ class SysfsSource final : public LinkSource {
 
   ModemSelector selector_;
   bool through_proxy_ = false;
+  bool unknown_nodes_speak_mbim_ = false;
   std::string sysfs_root_;
   std::string dev_dir_;
   Refusal refusal_ = Refusal::none;

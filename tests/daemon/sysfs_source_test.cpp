@@ -170,11 +170,13 @@ TEST_F(Ownership, TheIndexRulePassesOverANodeAnotherDaemonHolds) {
   EXPECT_EQ("cdc-wdm1", opened(by_index, why)) << why;
 
   hold("cdc-wdm1");
+  EXPECT_EQ("cdc-wdm4", opened(by_index, why)) << "the MBIM modem counts after the QMUX nodes";
+  hold("cdc-wdm4");
   EXPECT_EQ("", opened(by_index, why));
-  EXPECT_NE(std::string::npos, why.find("2 held by other daemons")) << why;
+  EXPECT_NE(std::string::npos, why.find("3 held by other daemons")) << why;
 }
 
-TEST_F(Ownership, ANamedNodeOrModemIsRefusedWhenHeldOrMbim) {
+TEST_F(Ownership, ANamedNodeOrModemIsRefusedWhenHeld) {
   hold("cdc-wdm1");
   const struct {
     const char* device;
@@ -182,8 +184,6 @@ TEST_F(Ownership, ANamedNodeOrModemIsRefusedWhenHeldOrMbim) {
   } cases[] = {
       {"usb:1-1.3", "is held by another daemon"},
       {"/cdc-wdm1", "is held by another daemon"},  // under the test's dev folder
-      {"usb:1-1.4", "speaks MBIM (cdc_mbim); this daemon drives QMUX nodes only"},
-      {"/cdc-wdm4", "speaks MBIM"},
   };
   for (const auto& c : cases) {
     ModemSelector selector;
@@ -194,6 +194,43 @@ TEST_F(Ownership, ANamedNodeOrModemIsRefusedWhenHeldOrMbim) {
     EXPECT_FALSE(source.available_now(why)) << c.device;
     EXPECT_NE(std::string::npos, why.find(c.said)) << c.device << ": " << why;
   }
+}
+
+// The protocol of the link follows the node's kind in sysfs; --mbim names it
+// for a node sysfs does not show. A modem with a QMUX node is driven there.
+TEST_F(Ownership, EachNodeIsSpokenToInItsOwnProtocol) {
+  sysfs_.add_cdc_wdm("cdc-wdm5", "cdc_mbim", "1-1.2", 12);  // beside cdc-wdm0's QMUX port
+  std::ofstream(dev() + "/cdc-wdm5") << "";
+  std::ofstream(dev() + "/pty") << "";
+  const struct {
+    const char* device;
+    bool mbim_option;
+    const char* node;
+    LinkProtocol protocol;
+  } cases[] = {
+      {"usb:1-1.4", false, "cdc-wdm4", LinkProtocol::mbim},
+      {"/cdc-wdm4", true, "cdc-wdm4", LinkProtocol::mbim},
+      {"/cdc-wdm0", true, "cdc-wdm0", LinkProtocol::qmux},
+      {"usb:1-1.2", false, "cdc-wdm0", LinkProtocol::qmux},
+      {"/pty", false, "pty", LinkProtocol::qmux},
+      {"/pty", true, "pty", LinkProtocol::mbim},
+  };
+  for (const auto& c : cases) {
+    ModemSelector selector;
+    std::string why;
+    const std::string text = c.device[0] == '/' ? dev() + c.device : c.device;
+    ASSERT_TRUE(parse_modem_selector(text, selector, why)) << why;
+    SysfsSource source(selector, sysfs_.root(), dev());
+    if (c.mbim_option) source.speak_mbim_on_unknown_nodes();
+    const auto link = source.open(why);
+    ASSERT_TRUE(link) << c.device << ": " << why;
+    EXPECT_EQ(c.node, fs::path(link->node()).filename()) << c.device;
+    EXPECT_EQ(c.protocol, link->protocol()) << c.device;
+  }
+  std::vector<std::string> order;
+  for (const ControlNode& node : index_rule_nodes(discover_control_nodes(sysfs_.root())))
+    order.push_back(node.name);
+  EXPECT_EQ((std::vector<std::string>{"cdc-wdm0", "cdc-wdm1", "cdc-wdm4"}), order);
 }
 
 TEST_F(Ownership, ADrivenModemIsKeptToThroughANewNodeName) {
