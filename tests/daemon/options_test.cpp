@@ -42,6 +42,8 @@ TEST(DaemonOptions, AcceptedForms) {
       {{"--simulate=modem-flaps"}, 0, "", true, "modem-flaps", false},
       {{"-smodem-flaps", "--foreground"}, 0, "", true, "modem-flaps", true},
       {{"--", "5"}, 5, "", false, "", false},
+      {{"--device", "/dev/pts/4", "--mbim"}, 0, "/dev/pts/4", false, "", false},
+      {{"--mbim", "-s"}, 0, "", true, "", false},
   };
   for (const auto& c : cases) {
     const auto r = parse(c.args);
@@ -76,6 +78,9 @@ TEST(DaemonOptions, RefusedForms) {
       {"-dimei:12"},
       {"--dev-root"},
       {"--list=yes"},
+      {"--mbim"},  // the index rule's nodes are of the kind sysfs tells
+      {"--mbim", "--device", "usb:1-1.2"},
+      {"--mbim", "--device", "/dev/x", "--qmi-proxy"},
   };
   for (const auto& args : cases) {
     const auto r = parse(args);
