@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "daemon/fd_link.h"
-#include "daemon/refused_nodes.h"
+#include "daemon/sysfs_source.h"
 #include "qmux/ctl.h"
 #include "qmux/mbim_receiver.h"
 #include "sim/emulator.h"
@@ -115,7 +115,11 @@ TEST_F(EmulatedMbimModem, AModemWithoutTheQmiServiceIsRefusedByName) {
   EXPECT_FALSE(pump(*t, in, [&] { return in.became_ready; }));
   EXPECT_NE(std::string::npos, in.lost.find("/dev/cdc-wdm7 does not offer QMI through MBIM"))
       << in.lost;
-  ASSERT_TRUE(refused_node("/dev/cdc-wdm7")) << "left alone for a while";
+  // The source leaves the node alone a while rather than open it again.
+  SysfsSource source(ModemSelector{ModemSelector::Kind::node, 0, "/dev/cdc-wdm7"}, "/nonexistent");
+  std::string why;
+  EXPECT_FALSE(source.open(why));
+  EXPECT_EQ(in.lost, why);
 }
 
 // What the transport wrote, as messages.
