@@ -34,6 +34,9 @@ struct Settings {
   std::string sdk = VANT_CGI_SDK;
   std::string secret = VANT_CGI_SECRET;
   unsigned modem = 0;
+  // Serve only users the web server authenticated: for servers (uhttpd)
+  // whose configuration does not ask for one by itself.
+  bool require_user = VANT_CGI_REQUIRE_USER;
 };
 
 bool override_path(const char* name, std::string& value) {
@@ -55,6 +58,10 @@ bool load_settings(Settings& s) {
     if (digits == 0 || digits > 2 || modem[digits] != '\0') return false;
     s.modem = static_cast<unsigned>(std::atoi(modem));
     if (s.modem > 11) return false;
+  }
+  if (const char* required = std::getenv("VANT_CGI_REQUIRE_USER")) {
+    if (std::strcmp(required, "0") != 0 && std::strcmp(required, "1") != 0) return false;
+    s.require_user = required[0] == '1';
   }
   return true;
 }
@@ -176,13 +183,16 @@ std::optional<Answer> read_body(Request& r) {
 }
 
 Answer serve(const Settings& settings, Request& r) {
+  const char* user = std::getenv("REMOTE_USER");
+  if (settings.require_user && (user == nullptr || user[0] == '\0'))
+    return refusal(403,
+                   "the web server authenticated no user, and this API serves only such users");
   Answer refused;
   const auto endpoint = route(r.method, r.path, refused);
   if (!endpoint) return refused;
   if (!r.query.empty()) return refusal(400, "no query is taken: a change's fields go in the body");
   std::string secret;
   const bool have_secret = read_secret(settings.secret, secret);
-  const char* user = std::getenv("REMOTE_USER");
   const std::string token = csrf_token(secret, user && std::strlen(user) < 256 ? user : "");
   if (is_change(*endpoint) || *endpoint == Endpoint::token) {
     if (!have_secret) return refusal(503, "the web API is not set up: no usable secret file");
