@@ -25,7 +25,9 @@ namespace {
 
 constexpr size_t kInputLimit = 4096;
 constexpr int kInputWaitMs = 5000;
-constexpr int kSlotWaitMs = 20000;
+// Shorter than the CGI's wait: a call through LuCI must also end within the
+// time limits of rpcd, uhttpd's ubus bridge and LuCI itself.
+constexpr int kSlotWaitMs = 10000;
 
 // Built in; the environment may name others unless the program runs set-id.
 struct Settings {
