@@ -269,7 +269,7 @@ bool is_change(Endpoint endpoint) {
   return endpoint >= Endpoint::set_lock;
 }
 
-std::optional<Answer> check_change(const Request& request, std::string_view token) {
+std::optional<Answer> check_origin(const Request& request) {
   const std::string host = lower(request.host);
   if (host.empty() || host.size() > 255 ||
       host.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789.-:[]") != std::string::npos)
@@ -281,8 +281,16 @@ std::optional<Answer> check_change(const Request& request, std::string_view toke
   if (from.empty()) return refusal(403, "a change needs an Origin or Referer header");
   if (authority_of(from) != host)
     return refusal(403, "a change must come from a page of " + host + ", not " + from);
-  if (request.token.empty()) return refusal(403, "a change needs the X-Vant-Token header");
-  if (!same_secret(request.token, token)) return refusal(403, "wrong X-Vant-Token");
+  return std::nullopt;
+}
+
+std::optional<Answer> check_token(const Request& request, std::string_view token) {
+  if (request.token.empty() && request.form_token.empty())
+    return refusal(403, "a change needs the X-Vant-Token header or the token field");
+  if (!request.token.empty() && !same_secret(request.token, token))
+    return refusal(403, "wrong X-Vant-Token");
+  if (!request.form_token.empty() && !same_secret(request.form_token, token))
+    return refusal(403, "wrong token field");
   return std::nullopt;
 }
 

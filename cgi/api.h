@@ -17,6 +17,9 @@ struct Request {
   std::string host, origin, referer, fetch_site;  // Host, Origin, Referer, Sec-Fetch-Site
   std::string token, content_type;                // X-Vant-Token, Content-Type
   std::string body;
+  // The form's token field: servers that hand a CGI only some headers
+  // (uhttpd) drop X-Vant-Token, so the page sends the token in both.
+  std::string form_token;
 };
 
 // A refusal, or any answer: an HTTP status and a JSON document.
@@ -49,9 +52,12 @@ std::optional<Endpoint> route(std::string_view method, std::string_view path, An
 bool is_change(Endpoint endpoint);
 
 // A change must come from the page itself: Origin (or Referer) names the
-// Host the request was sent to, no browser calls it cross-site, and it
-// carries the page's token. Nothing when it passes.
-std::optional<Answer> check_change(const Request& request, std::string_view token);
+// Host the request was sent to, and no browser calls it cross-site.
+// Nothing when it passes.
+std::optional<Answer> check_origin(const Request& request);
+// It must carry the page's token: in X-Vant-Token, the form's token field,
+// or both; each one given must match.
+std::optional<Answer> check_token(const Request& request, std::string_view token);
 
 // application/x-www-form-urlencoded, each name at most once.
 bool parse_form(std::string_view text, std::map<std::string, std::string>& fields,

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "cgi/api.h"
-#include "cgi/run.h"
+#include "cgi/relay.h"
 #include "cgi/token.h"
 
 namespace vant::cgi {
@@ -34,6 +34,9 @@ struct Settings {
   std::string sdk = VANT_CGI_SDK;
   std::string secret = VANT_CGI_SECRET;
   unsigned modem = 0;
+  // Serve only users the web server authenticated: for servers (uhttpd)
+  // whose configuration does not ask for one by itself.
+  bool require_user = VANT_CGI_REQUIRE_USER;
 };
 
 bool override_path(const char* name, std::string& value) {
@@ -55,6 +58,10 @@ bool load_settings(Settings& s) {
     if (digits == 0 || digits > 2 || modem[digits] != '\0') return false;
     s.modem = static_cast<unsigned>(std::atoi(modem));
     if (s.modem > 11) return false;
+  }
+  if (const char* required = std::getenv("VANT_CGI_REQUIRE_USER")) {
+    if (std::strcmp(required, "0") != 0 && std::strcmp(required, "1") != 0) return false;
+    s.require_user = required[0] == '1';
   }
   return true;
 }
@@ -175,53 +182,17 @@ std::optional<Answer> read_body(Request& r) {
   return std::nullopt;
 }
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && std::strchr(" \n\r\t", text.back())) text.pop_back();
-  size_t start = text.find_first_not_of(" \n\r\t");
-  return start == std::string::npos ? "" : text.substr(start);
-}
-
-bool is_document(const std::string& text) {
-  return text.size() >= 2 && text.front() == '{' && text.back() == '}';
-}
-
-// vant's answer: its document when it succeeded, else its message, its
-// status and whatever document it printed. `extra` goes into the object.
-Answer relay(const RunResult& run, int timeout_s, const std::string& extra = "") {
-  if (!run.started) return refusal(500, "vant could not be run");
-  if (run.timed_out)
-    return refusal(504, "vant did not finish within " + std::to_string(timeout_s) + " s");
-  const std::string out = trimmed(run.out);
-  const int status = http_status_for_exit(run.exit_status);
-  if (run.exit_status == 0) {
-    if (!is_document(out)) return refusal(502, "vant printed no JSON document");
-    if (extra.empty()) return {200, out, ""};
-    return {200, "{" + extra + ",\"lock\":" + out + "}", ""};
-  }
-  std::string message = trimmed(run.err);
-  if (message.rfind("vant: ", 0) == 0) message.erase(0, 6);
-  if (message.empty()) message = "vant ended with status " + std::to_string(run.exit_status);
-  std::string body = "{\"error\":" + json_string(message) +
-                     ",\"exit_status\":" + std::to_string(run.exit_status) +
-                     ",\"document\":" + (is_document(out) ? out : "null");
-  if (!extra.empty()) body += "," + extra;
-  return {status, body + "}", ""};
-}
-
-std::vector<std::string> vant_argv(const Settings& s, const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {"vant", "-d", std::to_string(s.modem), "-s", s.sdk};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return argv;
-}
-
 Answer serve(const Settings& settings, Request& r) {
+  const char* user = std::getenv("REMOTE_USER");
+  if (settings.require_user && (user == nullptr || user[0] == '\0'))
+    return refusal(403,
+                   "the web server authenticated no user, and this API serves only such users");
   Answer refused;
   const auto endpoint = route(r.method, r.path, refused);
   if (!endpoint) return refused;
   if (!r.query.empty()) return refusal(400, "no query is taken: a change's fields go in the body");
   std::string secret;
   const bool have_secret = read_secret(settings.secret, secret);
-  const char* user = std::getenv("REMOTE_USER");
   const std::string token = csrf_token(secret, user && std::strlen(user) < 256 ? user : "");
   if (is_change(*endpoint) || *endpoint == Endpoint::token) {
     if (!have_secret) return refusal(503, "the web API is not set up: no usable secret file");
@@ -230,31 +201,25 @@ Answer serve(const Settings& settings, Request& r) {
       return refusal(403, "refused for a request from another site");
   }
   if (is_change(*endpoint)) {
-    if (auto bad = check_change(r, token)) return *bad;
+    if (auto bad = check_origin(r)) return *bad;
   }
   if (auto bad = read_body(r)) return *bad;
   std::map<std::string, std::string> fields;
   std::string problem;
   if (!parse_form(r.body, fields, problem)) return refusal(400, problem);
+  if (is_change(*endpoint)) {
+    if (const auto given = fields.find("token"); given != fields.end()) {
+      r.form_token = given->second;
+      fields.erase(given);
+    }
+    if (auto bad = check_token(r, token)) return *bad;
+  }
   Plan planned;
   if (auto bad = plan(*endpoint, fields, planned)) return *bad;
   if (*endpoint == Endpoint::token) return {200, "{\"token\":\"" + token + "\"}", ""};
 
-  Slot slot;
-  if (planned.scan ? !slot.take(settings.modem, "scan", 0)
-                   : !slot.take(settings.modem, "command", kSlotWaitMs))
-    return planned.scan ? refusal(409, "an operator scan is already running")
-                        : refusal(503, "busy: other requests hold the modem");
-  const RunResult first =
-      run_program(settings.vant, vant_argv(settings, planned.arguments), planned.timeout_s);
-  if (!planned.best_cell || first.exit_status != 0 || first.timed_out)
-    return relay(first, planned.timeout_s);
-  const std::string ranking = trimmed(first.out);
-  const auto lock = chosen_cell_lock(ranking, planned.revert_after);
-  if (lock.empty())
-    return {409, "{\"error\":\"no cell to lock to\",\"best_cell\":" + ranking + "}", ""};
-  const RunResult locked = run_program(settings.vant, vant_argv(settings, lock), planned.timeout_s);
-  return relay(locked, planned.timeout_s, "\"best_cell\":" + ranking);
+  const Target target{settings.vant, settings.sdk, settings.modem};
+  return carry_out(target, planned, kSlotWaitMs);
 }
 
 }  // namespace

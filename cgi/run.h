@@ -26,6 +26,8 @@ class Slot {
   Slot& operator=(const Slot&) = delete;
   ~Slot();
   bool take(unsigned modem, const char* name, int wait_ms);
+  // The socket that holds the slot: a child that keeps it open keeps the slot.
+  int descriptor() const { return fd_; }
 
  private:
   int fd_ = -1;

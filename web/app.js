@@ -1,6 +1,8 @@
 // The modem page: polls the API (docs/web.md), draws the signal, and sends
-// changes that the daemon undoes unless they are confirmed in time.
+// changes that the daemon undoes unless they are confirmed in time. What it
+// draws comes from render.js (VantRender), which the LuCI view shares.
 'use strict';
+const R = window.VantRender, el = R.el, facts = R.facts;
 const API = (document.querySelector('meta[name=vant-api]').content || 'api').replace(/\/$/, '');
 // The chart shows everything since the page opened, up to an hour, and at
 // least two minutes.
@@ -26,18 +28,12 @@ async function post(what, fields) {
   return answer(await fetch(API + '/' + what, {
     method: 'POST', credentials: 'same-origin', cache: 'no-store',
     headers: { 'X-Vant-Token': token, 'Content-Type': 'application/x-www-form-urlencoded' },
-    body: new URLSearchParams(fields || {}).toString(),
+    // The token in the form too: uhttpd hands a CGI no X- headers.
+    body: new URLSearchParams({ ...fields, token }).toString(),
   }));
 }
 
 // ---- Small helpers ----------------------------------------------------------
-function el(tag, attributes, ...children) {
-  const node = document.createElement(tag);
-  for (const [k, v] of Object.entries(attributes || {})) node.setAttribute(k, v);
-  for (const c of children) node.append(c === null || c === undefined ? '' : c);
-  return node;
-}
-const fmt = (v, unit) => (v === null || v === undefined ? '–' : (Number.isInteger(v) ? v : v.toFixed(1)) + (unit ? ' ' + unit : ''));
 let toastTimer = 0;
 function toast(text, error) {
   const t = $('#message');
@@ -45,116 +41,32 @@ function toast(text, error) {
   clearTimeout(toastTimer);
   toastTimer = setTimeout(() => { t.hidden = true; }, error ? 8000 : 4000);
 }
-function facts(dl, pairs) {
-  dl.replaceChildren(...pairs.flatMap(([k, v]) => [el('dt', {}, k), el('dd', {}, v)]));
-}
 
 // ---- Status -----------------------------------------------------------------
-const SCALES = {   // the range a bar spans, and where fair and good begin
-  rsrp: [-140, -44, -100, -85], rsrq: [-20, -3, -15, -10], sinr: [-10, 30, 0, 13],
-};
-function meter(name, value, unit, scale) {
-  const [lo, hi, fair, good] = SCALES[scale];
-  const share = value === null || value === undefined ? 0 : Math.max(0, Math.min(1, (value - lo) / (hi - lo)));
-  const quality = value >= good ? 'good' : value >= fair ? 'fair' : 'poor';
-  return el('div', { class: 'meter', 'data-meter': name },
-    el('span', {}, name), el('span', { class: 'bar' }, el('i', { class: quality, style: 'width:' + (share * 100).toFixed(0) + '%' })),
-    el('span', {}, fmt(value, unit)));
-}
-function bandText(b) {
-  const prefix = { lte: 'B', nr5g: 'n', umts: 'UMTS ', gsm: 'GSM ' }[b.technology] || '';
-  return (b.band === null ? b.technology.toUpperCase() : prefix + b.band) + ' (ch ' + b.channel + ')';
-}
 function renderStatus(cells, signal) {
-  const lte = cells.lte && cells.lte.serving, nr = cells.nr5g, umts = cells.umts && cells.umts.serving;
-  const gsm = cells.gsm && cells.gsm.serving, serving = lte || umts || gsm;
-  const tech = lte ? 'LTE' : umts ? 'UMTS' : gsm ? 'GSM' : nr ? 'NR5G' : 'no service';
-  const plmn = serving || nr || {};
-  const name = operatorNames[plmn.mcc + '-' + plmn.mnc];
-  const rows = [
-    ['Operator', plmn.mcc ? (name ? name + ' ' : '') + '(' + plmn.mcc + ' ' + plmn.mnc + ')' : '–'],
-    ['Technology', tech + (nr && lte ? ' + NR5G (NSA)' : '')],
-    ['Band', (cells.bands || []).map(bandText).join(', ') || '–'],
-  ];
-  if (lte) rows.push(['Serving cell', 'PCI ' + lte.pci + ', EARFCN ' + lte.earfcn], ['TAC', lte.tac],
-    ['Cell id', lte.global_cell_id + ' (0x' + lte.global_cell_id.toString(16).toUpperCase() + ')']);
-  else if (umts) rows.push(['Serving cell', 'PSC ' + umts.psc + ', UARFCN ' + umts.uarfcn], ['LAC', umts.lac], ['Cell id', umts.cell_id]);
-  else if (gsm) rows.push(['Serving cell', 'ARFCN ' + gsm.arfcn + ', BSIC ' + gsm.bsic], ['LAC', gsm.lac], ['Cell id', gsm.cell_id]);
-  if (nr) rows.push(['NR5G cell', 'PCI ' + nr.pci + ', NR-ARFCN ' + fmt(nr.nr_arfcn)], ['NR5G TAC', nr.tac]);
-  facts($('#status'), rows);
-  const s = (signal && signal.lte) || {}, n = (signal && signal.nr5g) || nr || null;
-  const sample = { t: Date.now(), rsrp: s.rsrp_dbm ?? (lte ? lte.rsrp_dbm : null), rsrq: s.rsrq_db ?? (lte ? lte.rsrq_db : null), sinr: s.sinr_db ?? null };
-  const meters = [meter('RSRP', sample.rsrp, 'dBm', 'rsrp'), meter('RSRQ', sample.rsrq, 'dB', 'rsrq'), meter('SINR', sample.sinr, 'dB', 'sinr')];
-  if (n && (n.rsrp_dbm !== null || n.sinr_db !== null))
-    meters.push(el('h3', {}, 'NR5G'), meter('RSRP', n.rsrp_dbm, 'dBm', 'rsrp'), meter('RSRQ', n.rsrq_db, 'dB', 'rsrq'), meter('SINR', n.sinr_db, 'dB', 'sinr'));
-  $('#meters').replaceChildren(...meters);
+  facts($('#status'), R.statusRows(cells, operatorNames));
+  const sample = R.signalSample(cells, signal, Date.now());
+  $('#meters').replaceChildren(...R.meters(sample, cells, signal));
   history.push(sample);
   while (history.length && history[0].t < sample.t - KEEP_MS) history.shift();
   drawChart();
 }
 
-// ---- The chart: one pane per measure, hand-drawn SVG --------------------------
-const SVG = 'http://www.w3.org/2000/svg';
-function svg(tag, attributes, text) {
-  const node = document.createElementNS(SVG, tag);
-  for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
-  if (text !== undefined) node.textContent = text;
-  return node;
-}
+// ---- The chart ----------------------------------------------------------------
 function drawChart() {
   const now = Date.now(), windowMs = Math.max(LEAST_MS, history.length ? now - history[0].t : 0);
-  // Drawn at the box's own width, so that its text keeps its size on a phone.
-  const W = Math.max(280, $('#chart').clientWidth || 800), LEFT = W < 500 ? 76 : 92;
-  const PANE = 70, GAP = 18, RIGHT = 8, from = now - windowMs;
-  const panes = [['rsrp', 'RSRP dBm', '#1565c0'], ['rsrq', 'RSRQ dB', '#6a1b9a'], ['sinr', 'SINR dB', '#2e7d32']];
-  const root = svg('svg', { viewBox: `0 0 ${W} ${panes.length * (PANE + GAP) + 14}`, role: 'img', 'aria-label': 'signal over time' });
-  const x = (t) => LEFT + (W - LEFT - RIGHT) * (t - from) / windowMs;
-  const shown = history.filter((p) => p.t >= from);
-  panes.forEach(([key, label, colour], i) => {
-    const top = i * (PANE + GAP) + 4, values = shown.map((p) => p[key]).filter((v) => v !== null && v !== undefined);
-    let lo = Math.min(...values, SCALES[key][2]), hi = Math.max(...values, SCALES[key][3]);
-    lo = Math.floor(lo - 2); hi = Math.ceil(hi + 2);
-    const y = (v) => top + PANE * (hi - v) / (hi - lo);
-    root.append(svg('rect', { x: LEFT, y: top, width: W - LEFT - RIGHT, height: PANE, fill: '#fafbfc', stroke: '#d8dde3' }));
-    root.append(svg('text', { x: 0, y: top + 12, fill: colour, 'font-weight': 600 }, label));
-    for (const v of [hi, Math.round((hi + lo) / 2), lo]) {
-      root.append(svg('text', { x: LEFT - 6, y: y(v) + 4, 'text-anchor': 'end' }, v));
-      root.append(svg('line', { x1: LEFT, x2: W - RIGHT, y1: y(v), y2: y(v), stroke: '#e6e9ed' }));
-    }
-    let d = '', pen = 'M';
-    for (const p of shown) {
-      if (p[key] === null || p[key] === undefined) { pen = 'M'; continue; }
-      d += pen + x(p.t).toFixed(1) + ' ' + y(p[key]).toFixed(1) + ' '; pen = 'L';
-    }
-    if (d) root.append(svg('path', { d, fill: 'none', stroke: colour, 'stroke-width': 2 }));
-  });
-  for (let i = 0; i <= 4; i++) {
-    const ago = windowMs * (4 - i) / 4 / 60000;
-    const label = i === 4 ? 'now' : ago < 1 ? '-' + Math.round(ago * 60) + ' s' : '-' + Math.round(ago * 10) / 10 + ' min';
-    root.append(svg('text', { x: x(now - ago * 60000), y: panes.length * (PANE + GAP) + 8, 'text-anchor': i === 4 ? 'end' : 'middle' }, label));
-  }
-  $('#chart').replaceChildren(root);
+  $('#chart').replaceChildren(R.chart(history, now, windowMs, $('#chart').clientWidth));
 }
 
 // ---- Cells heard ------------------------------------------------------------
 function renderCells(cells) {
-  const lte = cells.lte || {}, s = lte.serving;
-  cellRows = [];
-  if (s) for (const c of lte.intra_frequency || []) cellRows.push({ ...c, earfcn: s.earfcn, where: c.pci === s.pci ? 'serving' : 'same channel' });
-  for (const f of lte.inter_frequency || []) for (const c of f.cells || []) cellRows.push({ ...c, earfcn: f.earfcn, where: 'other channel' });
+  cellRows = R.cellList(cells);
   drawCells();
 }
 function drawCells() {
-  const rows = [...cellRows].sort((a, b) => (a[sort.key] < b[sort.key] ? -1 : a[sort.key] > b[sort.key] ? 1 : 0) * sort.dir);
   for (const th of document.querySelectorAll('#cells th'))
     th.setAttribute('aria-sort', th.dataset.key === sort.key ? (sort.dir > 0 ? 'ascending' : 'descending') : 'none');
-  $('#cells tbody').replaceChildren(...rows.map((c) => {
-    const tr = el('tr', { class: c.where === 'serving' ? 'serving' : '', 'data-earfcn': c.earfcn, 'data-pci': c.pci, tabindex: 0 },
-      ...[c.earfcn, c.pci, fmt(c.rsrp_dbm), fmt(c.rsrq_db), fmt(c.rssi_dbm), c.where].map((v) => el('td', {}, v)));
-    tr.addEventListener('click', () => offerCellLock(c.earfcn, c.pci));
-    tr.addEventListener('keydown', (e) => { if (e.key === 'Enter') offerCellLock(c.earfcn, c.pci); });
-    return tr;
-  }));
+  $('#cells tbody').replaceChildren(...R.sortCells(cellRows, sort).map((c) => R.cellRow(c, offerCellLock)));
 }
 for (const th of document.querySelectorAll('#cells th'))
   th.addEventListener('click', () => { sort = { key: th.dataset.key, dir: sort.key === th.dataset.key ? -sort.dir : -1 }; drawCells(); });
@@ -169,12 +81,7 @@ function offerCellLock(earfcn, pci) {
 
 // ---- Lock and changes -------------------------------------------------------
 function renderLock(lock) {
-  const k = (x, text) => (x === null ? 'not reported' : x.locked ? text(x) : 'off');
-  facts($('#lock'), [
-    ['LTE cell', k(lock.lte_pci, (x) => `PCI ${x.pci} on EARFCN ${x.earfcn}`)],
-    ['LTE channels', k(lock.lte_earfcn, (x) => `EARFCN ${x.earfcn0}, ${x.earfcn1}`)],
-    ['WCDMA channel', k(lock.wcdma, (x) => `UARFCN ${x.uarfcn}`)],
-  ]);
+  facts($('#lock'), R.lockRows(lock));
 }
 const revertAfter = () => Math.max(10, Math.min(3600, parseInt($('#revert-after').value, 10) || 60));
 let changing = false;
@@ -215,20 +122,9 @@ $('#best-cell').addEventListener('click', () => change('best-cell', { min_rsrp: 
 $('#clear-lock').addEventListener('click', () => change('lock', { kind: 'clear' }));
 
 // ---- Bands ------------------------------------------------------------------
-const KINDS = [['lte', 'LTE', 'B', 'lte'], ['nr5g_sa', 'NR5G SA', 'n', 'nr_sa'], ['nr5g_nsa', 'NR5G NSA', 'n', 'nr_nsa']];
 function renderBands(doc) {
   bandsDoc = doc;
-  const form = $('#bands'), parts = [];
-  for (const [key, title, prefix] of KINDS) {
-    const kind = doc[key];
-    if (!kind || !kind.supported || !kind.supported.length || kind.enabled === null) continue;
-    parts.push(el('fieldset', { 'data-kind': key }, el('legend', {}, title),
-      ...kind.supported.map((b) => {
-        const box = el('input', { type: 'checkbox', value: b });
-        box.checked = kind.enabled.includes(b);
-        return el('label', {}, box, prefix + b);
-      })));
-  }
+  const form = $('#bands'), parts = R.bandFieldsets(doc);
   if (!parts.length) parts.push(el('p', { class: 'muted' }, 'The modem reports no bands to choose from.'));
   else parts.push(el('div', { class: 'buttons' }, el('button', { type: 'submit', class: 'primary' }, 'Apply bands'),
     el('button', { type: 'button', id: 'bands-reset' }, 'Enable all')));
@@ -238,15 +134,10 @@ function renderBands(doc) {
 }
 $('#bands').addEventListener('submit', (e) => {
   e.preventDefault();
-  const fields = { action: 'set' };
-  for (const [key, title, , field] of KINDS) {
-    const set = [...document.querySelectorAll(`#bands fieldset[data-kind=${key}] input:checked`)].map((b) => +b.value);
-    if (!document.querySelector(`#bands fieldset[data-kind=${key}]`)) continue;
-    if (!set.length) return toast(title + ' needs at least one band', true);
-    if (set.join() !== [...bandsDoc[key].enabled].sort((a, b) => a - b).join()) fields[field] = set.join(',');
-  }
-  if (Object.keys(fields).length === 1) return toast('No band was changed');
-  change('bands', fields);
+  const asked = R.bandChange($('#bands'), bandsDoc);
+  if (asked.problem) return toast(asked.problem, true);
+  if (!asked.fields) return toast('No band was changed');
+  change('bands', asked.fields);
 });
 
 // ---- The pending change -----------------------------------------------------
@@ -256,7 +147,7 @@ function showPending(p) {
   banner.hidden = false;
   $('#pending-label').textContent = p.label;
   deadline = Date.now() + p.seconds_left * 1000;
-  const undoing = p.state === 'restoring' || p.state === 'waiting_to_retry';
+  const undoing = R.isUndoing(p.state);
   $('#confirm').hidden = undoing;
   $('#revert').hidden = undoing;
   banner.dataset.state = p.state;
@@ -266,7 +157,7 @@ function tick() {
   if (!deadline) return;
   const left = Math.max(0, Math.ceil((deadline - Date.now()) / 1000));
   const state = $('#pending').dataset.state;
-  $('#countdown').textContent = state === 'applying' ? '(being applied)' : left > 0 && state === 'held' ? left + ' s' : '(being undone)';
+  $('#countdown').textContent = R.countdownText(state, left);
 }
 setInterval(tick, 250);
 async function pollPending() {
@@ -296,11 +187,7 @@ $('#scan').addEventListener('click', async () => {
     const doc = await get('operators');
     const table = $('#operators');
     table.hidden = false;
-    table.querySelector('tbody').replaceChildren(...doc.operators.map((o) => {
-      operatorNames[o.mcc + '-' + o.mnc] = o.description;
-      const state = [o.serving, o.roaming, o.forbidden ? 'forbidden' : null].filter(Boolean).join(', ');
-      return el('tr', {}, ...[o.description, o.mcc + ' ' + o.mnc, o.rat || o.rat_code, state].map((v) => el('td', {}, v)));
-    }));
+    table.querySelector('tbody').replaceChildren(...R.operatorRows(doc, operatorNames));
     toast(doc.operators.length + ' networks found');
   } catch (e) {
     toast('Scan failed: ' + e.message, true);

@@ -164,6 +164,16 @@ class Refusals(Stack):
             self.assertEqual(403, status, (value, doc))
         status, _, doc = self.request("GET", "/token", headers={"Sec-Fetch-Site": "cross-site"})
         self.assertEqual(403, status, doc)
+        # The form's token field (uhttpd hands a CGI no X- headers): each token given must match.
+        for header, field in ((None, "0" * 64), (token, "0" * 64), ("0" * 64, token), (None, "")):
+            status, _, doc = self.change("/lock", "kind=clear&revert_after=60&token=" + field,
+                                         X_Vant_Token=header)
+            self.assertEqual(403, status, (header, field, doc))
+        self.assert_unchanged(before)
+        status, _, doc = self.change("/lock", "kind=lte-pci&earfcn=850&pci=133&revert_after=60&token="
+                                     + token, X_Vant_Token=None)
+        self.assertEqual(200, status, doc)
+        self.change("/revert", "", Content_Type=None)
         self.assert_unchanged(before)
 
     def test_bad_parameters(self):
@@ -251,7 +261,11 @@ class Refusals(Stack):
         status, other = run(VANT_CGI_SECRET=secret, REMOTE_USER="someone")
         self.assertNotEqual(doc["token"], other["token"])  # a token is the user's own
         self.assertEqual(503, run(VANT_CGI_SECRET="/nonexistent")[0])
-        for bad in ({"VANT_CGI_MODEM": "12"}, {"VANT_CGI_MODEM": "1x"},
+        # Where the web server may be set up to ask nobody, only the users it authenticated.
+        self.assertEqual(403, run(VANT_CGI_SECRET=secret, VANT_CGI_REQUIRE_USER="1")[0])
+        self.assertEqual(200, run(VANT_CGI_SECRET=secret, VANT_CGI_REQUIRE_USER="1",
+                                  REMOTE_USER="admin")[0])
+        for bad in ({"VANT_CGI_MODEM": "12"}, {"VANT_CGI_MODEM": "1x"}, {"VANT_CGI_REQUIRE_USER": "yes"},
                     {"VANT_CGI_VANT": "vant"}, {"HTTP_ORIGIN": "x" * 5000}):
             self.assertIn(run(VANT_CGI_SECRET=secret, **bad)[0], (400, 500), bad)
         # A GET with a body (which lighttpd itself refuses) is refused here too.
