@@ -85,6 +85,21 @@ TEST_P(MbimDaemon, VantctlReadsTheLocksAndTheCellsThroughIt) {
 INSTANTIATE_TEST_SUITE_P(NamedOrFound, MbimDaemon, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "named" : "in_sysfs"; });
 
+TEST(MbimEmulatorInside, AnswersThroughMbim) {
+  Process daemon(bin("vantsdk-sim"), {"1", "--foreground", "--mbim"});
+  ASSERT_TRUE(wait_for_daemon(1));
+  TestClient client(1, 0);
+  const auto texts = client.request({.transaction = 1, .service = 0xF7, .message_id = 0x0005}, 5s);
+  ASSERT_TRUE(texts);
+  EXPECT_EQ(0u, texts->result);
+  EXPECT_TRUE(tlv_value(texts->tlvs, 0x12)) << "the IMEI came through MBIM";
+  client.send(terminate_request_bytes());
+  EXPECT_EQ(0, daemon.wait());
+  const auto log = daemon.read_to_end(5s);
+  ASSERT_TRUE(log);
+  EXPECT_NE(std::string::npos, log->find("modem link open on simulated:default (MBIM)")) << *log;
+}
+
 TEST(MbimRefusal, AModemWithoutQmiThroughMbimIsRefusedByName) {
   const MbimModem modem({"--mbim-without-qmi"});
   ASSERT_TRUE(std::filesystem::exists(modem.link()));
