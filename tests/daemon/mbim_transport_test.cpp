@@ -150,6 +150,13 @@ void answer(int fd, const mbim::Message& m) {
     ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(fd, bytes.data(), bytes.size()));
 }
 
+TEST(MbimTransport, ANodeThatCannotTellItsTransferSizeGetsMbimsUsual) {
+  Pair pair;
+  const MbimTransport t(
+      std::make_unique<SocketpairLink>(std::move(pair.host), "socket", LinkProtocol::mbim));
+  EXPECT_EQ(mbim::kDefaultControlTransfer, t.max_transfer());
+}
+
 TEST(MbimTransport, TheHandshakeFailsOnARefusalOrSilence) {
   const struct {
     const char* what;
