@@ -12,6 +12,7 @@
 #include "tests/daemon/test_client.h"
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/time_scale.h"
 
 namespace vant::daemon::testing {
 namespace {
@@ -23,7 +24,8 @@ class MbimModem {
  public:
   explicit MbimModem(std::vector<std::string> options)
       : link_(dir_.path() + "/modem"), emulator_(bin("vantsim"), with_link(std::move(options))) {
-    for (int i = 0; i < 250 && !std::filesystem::exists(link_); ++i)
+    const auto until = std::chrono::steady_clock::now() + vant::test::scaled(5s);
+    while (!std::filesystem::exists(link_) && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(20ms);
   }
   const std::string& link() const { return link_; }

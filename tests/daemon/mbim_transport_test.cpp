@@ -17,6 +17,7 @@
 #include "qmux/mbim_receiver.h"
 #include "sim/emulator.h"
 #include "sim/scenario.h"
+#include "tests/support/time_scale.h"
 
 namespace vant::daemon {
 namespace {
@@ -44,7 +45,7 @@ std::unique_ptr<MbimTransport> transport_on(UniqueFd fd, const std::string& node
 // Reads what the modem sends until done says so or two seconds pass.
 template <class Done>
 bool pump(MbimTransport& t, TransportInput& in, Done done) {
-  const auto until = Clock::now() + 2s;
+  const auto until = Clock::now() + vant::test::scaled(2s);
   while (!done() && in.lost.empty() && Clock::now() < until) {
     pollfd p{t.link().fd(), POLLIN, 0};
     if (poll(&p, 1, 50) > 0) t.on_readable(p.revents, Clock::now(), in);
