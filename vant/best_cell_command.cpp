@@ -54,7 +54,7 @@ std::string verification_failure(const ServingSample& s, const LteCandidate& cel
            std::to_string(s.cell);
   if (!s.rsrp_tenths) return "the modem reports no RSRP for the cell";
   if (from_tenths(*s.rsrp_tenths) < min_rsrp_dbm)
-    return "the cell's RSRP fell to " + Json(from_tenths(*s.rsrp_tenths)).dump() + " dBm";
+    return "the cell's RSRP fell to " + json_text(from_tenths(*s.rsrp_tenths)) + " dBm";
   return "";
 }
 

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "vant/json_writer.h"
+
 namespace vant::cli {
 namespace {
 
@@ -35,7 +37,7 @@ void render(const Json& node, const std::string& path, std::string& out) {
 }  // namespace
 
 std::string json_text(const Json& document, int indent) {
-  return document.dump(indent, ' ', false, Json::error_handler_t::replace);
+  return write_json(document, indent);
 }
 
 std::string document_text(const Json& document) {
