@@ -9,7 +9,6 @@
 // Steps: survey -> locked -> kept | rolled_back | interrupted, or restoring
 // (the daemon goes on putting the previous lock back) | failed.
 #include <cstdio>
-#include <iostream>
 
 #include "vant/check_command.h"
 #include "vant/commands.h"
@@ -244,7 +243,7 @@ int run_best_cell(const GlobalOptions& global, const BestCellOptions& options) {
     run.fail(error);
   }
   if (options.json) {
-    std::cout << json_text(run.document(), 2) << std::endl;
+    print_text(json_text(run.document(), 2) + "\n");
   } else {
     print_outcome(run.document());
   }

@@ -63,85 +63,85 @@ bool starts_a_name(char c) {
   return c != '-' && c != '!' && c != ' ' && c != '\n';
 }
 
-ParseOutcome refused(std::string why) {
-  return {ParseOutcome::kRefused, std::move(why), {}};
-}
-
 class LineReader {
  public:
   LineReader(const CommandSpec& program, const std::vector<std::string>& arguments)
       : left_(arguments.rbegin(), arguments.rend()), path_{&program} {}
 
-  // The refusal that ends the reading, if any.
-  std::optional<ParseOutcome> read() {
+  // Each step false when it refuses the line, with the reason in why().
+  bool read() {
     while (!left_.empty()) {
       std::string token = std::move(left_.back());
       left_.pop_back();
-      if (auto refusal = take(std::move(token))) return refusal;
+      if (!take(std::move(token))) return false;
     }
-    return std::nullopt;
+    return true;
   }
 
-  std::optional<ParseOutcome> check_values() const {
+  bool check_values() {
     for (const CommandSpec* command : path_) {
       for (const OptionSpec* option : command->options) {
-        const std::vector<std::string> values = values_of(*option);
-        if (values.empty() || option == &kHelpOption) continue;
-        for (const std::string& value : values) {
+        size_t count = 0;
+        const std::string* last = nullptr;
+        std::string all;
+        for (const auto& [given, value] : given_) {
+          if (given != option) continue;
           const std::string why = option->check ? option->check(*option, value) : "";
-          if (!why.empty()) return refused(display_name(*option) + ": " + why);
+          if (!why.empty()) return refuse(display_name(*option) + ": " + why);
+          ++count;
+          last = &value;
+          all += (all.empty() ? "" : ",") + value;
         }
-        if (is_flag(*option) && !flag_value(values.back())) {
-          std::string all;
-          for (const std::string& value : values) all += (all.empty() ? "" : ",") + value;
-          return refused("Could not convert: " + display_name(*option) + " = " + all);
-        }
-        if (!is_flag(*option) && values.size() > 1)
-          return refused(display_name(*option) + ": At Most 1 required but received " +
-                         std::to_string(values.size()));
+        if (count == 0 || option == &kHelpOption) continue;
+        if (is_flag(*option) && !flag_value(*last))
+          return refuse("Could not convert: " + display_name(*option) + " = " + all);
+        if (!is_flag(*option) && count > 1)
+          return refuse(display_name(*option) + ": At Most 1 required but received " +
+                        std::to_string(count));
       }
     }
-    return std::nullopt;
+    return true;
   }
 
-  bool asks_for_help() const {
-    return std::any_of(given_.begin(), given_.end(),
-                       [](const auto& given) { return given.first == &kHelpOption; });
-  }
+  bool asks_for_help() const { return is_given(kHelpOption); }
 
-  std::optional<ParseOutcome> check_requirements() const {
+  bool check_requirements() {
     for (const CommandSpec* command : path_) {
       for (const OptionSpec* option : command->options) {
         const bool present = is_given(*option);
         if (is_positional(*option) && !present)
-          return refused(display_name(*option) + " is required");
+          return refuse(display_name(*option) + " is required");
         if (const OptionSpec* other = present ? excluded_given(*command, *option) : nullptr)
-          return refused(display_name(*option) + " excludes " + display_name(*other));
+          return refuse(display_name(*option) + " excludes " + display_name(*other));
       }
       if (command->needs_subcommand && command == path_.back())
-        return refused("A subcommand is required");
+        return refuse("A subcommand is required");
     }
-    if (extras_.empty()) return std::nullopt;
+    if (extras_.empty()) return true;
     // Listed last first, as CLI11 listed them.
     std::string list;
     for (auto extra = extras_.rbegin(); extra != extras_.rend(); ++extra)
       list += (list.empty() ? "" : " ") + *extra;
-    return refused(std::string(extras_.size() > 1 ? "The following arguments were not expected: "
-                                                  : "The following argument was not expected: ") +
-                   list);
+    return refuse(std::string(extras_.size() > 1 ? "The following arguments were not expected: "
+                                                 : "The following argument was not expected: ") +
+                  list);
   }
 
+  // The values in the table's order, each option's last; a flag as "true"
+  // when it is set.
   ParsedLine line(int slot_count) const {
     ParsedLine line{path_,
                     std::vector<std::optional<std::string>>(static_cast<size_t>(slot_count))};
     for (const CommandSpec* command : path_) {
       for (const OptionSpec* option : command->options) {
-        const std::vector<std::string> values = values_of(*option);
-        if (values.empty()) continue;
+        const std::string* last = nullptr;
+        for (const auto& [given, value] : given_)
+          if (given == option) last = &value;
+        if (!last) continue;
         auto& slot = line.slots[static_cast<size_t>(option->slot)];
         if (!is_flag(*option)) {
-          slot = values.back();
-        } else if (flag_value(values.back()).value_or(false)) {
+          slot = *last;
+        } else if (flag_value(*last).value_or(false)) {
           slot = "true";
         } else {
           slot.reset();
@@ -152,15 +152,21 @@ class LineReader {
   }
 
   const std::vector<const CommandSpec*>& path() const { return path_; }
+  std::string& why() { return why_; }
 
  private:
-  std::optional<ParseOutcome> take(std::string token) {
+  bool refuse(std::string why) {
+    why_ = std::move(why);
+    return false;
+  }
+
+  bool take(std::string token) {
     if (positional_only_) return positional(std::move(token));
     if (token == "--") return end_of_options();
     if (const CommandSpec* subcommand = subcommand_named(token)) {
       path_.push_back(subcommand);
       current_ = path_.size() - 1;
-      return std::nullopt;
+      return true;
     }
     if (token.size() > 2 && token.starts_with("--") && starts_a_name(token[2]))
       return long_option(std::move(token));
@@ -186,20 +192,18 @@ class LineReader {
     return nullptr;
   }
 
-  std::optional<ParseOutcome> long_option(std::string token) {
+  bool long_option(std::string token) {
     const size_t equals = token.find('=');
     const OptionSpec* option = option_named(std::string_view(token).substr(0, equals));
     if (!option) return extra(std::move(token));
-    if (equals != std::string::npos) {
-      // A flag's empty value is no value.
-      std::string value = token.substr(equals + 1);
-      given_.emplace_back(option, is_flag(*option) && value.empty() ? "true" : std::move(value));
-      return std::nullopt;
-    }
-    return is_flag(*option) ? flag(option) : value_after(*option);
+    if (equals == std::string::npos) return is_flag(*option) ? flag(option) : value_after(*option);
+    // A flag's empty value is no value.
+    std::string value = token.substr(equals + 1);
+    if (is_flag(*option) && value.empty()) return flag(option);
+    return give(option, std::move(value));
   }
 
-  std::optional<ParseOutcome> short_option(std::string token) {
+  bool short_option(std::string token) {
     const OptionSpec* option = option_named(std::string_view(token).substr(0, 2));
     if (!option) return extra(std::move(token));
     std::string rest = token.substr(2);
@@ -208,48 +212,46 @@ class LineReader {
       if (!rest.empty()) left_.push_back("-" + rest);
       return flag(option);
     }
-    if (rest.empty()) return value_after(*option);
-    given_.emplace_back(option, std::move(rest));
-    return std::nullopt;
+    return rest.empty() ? value_after(*option) : give(option, std::move(rest));
   }
 
-  std::optional<ParseOutcome> flag(const OptionSpec* option) {
-    given_.emplace_back(option, "true");
-    return std::nullopt;
+  bool give(const OptionSpec* option, std::string value) {
+    given_.emplace_back(option, std::move(value));
+    return true;
   }
+
+  bool flag(const OptionSpec* option) { return give(option, "true"); }
 
   // The next argument, whatever it looks like.
-  std::optional<ParseOutcome> value_after(const OptionSpec& option) {
+  bool value_after(const OptionSpec& option) {
     if (left_.empty())
-      return refused(display_name(option) + ": 1 required " + option.type + " missing");
-    given_.emplace_back(&option, std::move(left_.back()));
+      return refuse(display_name(option) + ": 1 required " + option.type + " missing");
+    std::string value = std::move(left_.back());
     left_.pop_back();
-    return std::nullopt;
+    return give(&option, std::move(value));
   }
 
-  std::optional<ParseOutcome> positional(std::string token) {
+  bool positional(std::string token) {
     for (size_t level = current_ + 1; level-- > 0;)
-      if (const OptionSpec* open = open_positional(*path_[level])) {
-        given_.emplace_back(open, std::move(token));
-        return std::nullopt;
-      }
+      if (const OptionSpec* open = open_positional(*path_[level]))
+        return give(open, std::move(token));
     return extra(std::move(token));
   }
 
   // "--": back to the command above when this one has all its positionals;
   // else only positionals follow.
-  std::optional<ParseOutcome> end_of_options() {
+  bool end_of_options() {
     if (current_ > 0 && !open_positional(*path_[current_])) {
       --current_;
     } else {
       positional_only_ = true;
     }
-    return std::nullopt;
+    return true;
   }
 
-  std::optional<ParseOutcome> extra(std::string token) {
+  bool extra(std::string token) {
     extras_.push_back(std::move(token));
-    return std::nullopt;
+    return true;
   }
 
   const OptionSpec* open_positional(const CommandSpec& command) const {
@@ -270,15 +272,9 @@ class LineReader {
   }
 
   bool is_given(const OptionSpec& option) const {
-    return std::any_of(given_.begin(), given_.end(),
-                       [&](const auto& given) { return given.first == &option; });
-  }
-
-  std::vector<std::string> values_of(const OptionSpec& option) const {
-    std::vector<std::string> values;
-    for (const auto& [given, value] : given_)
-      if (given == &option) values.push_back(value);
-    return values;
+    for (const auto& given : given_)
+      if (given.first == &option) return true;
+    return false;
   }
 
   std::vector<std::string> left_;  // the next argument last
@@ -287,6 +283,7 @@ class LineReader {
   bool positional_only_ = false;
   std::vector<std::pair<const OptionSpec*, std::string>> given_;
   std::vector<std::string> extras_;
+  std::string why_;
 };
 
 }  // namespace
@@ -294,10 +291,10 @@ class LineReader {
 ParseOutcome parse_command_line(const CommandSpec& program, int slot_count,
                                 const std::vector<std::string>& arguments) {
   LineReader reader(program, arguments);
-  if (auto refusal = reader.read()) return std::move(*refusal);
-  if (auto refusal = reader.check_values()) return std::move(*refusal);
+  if (!reader.read() || !reader.check_values())
+    return {ParseOutcome::kRefused, std::move(reader.why()), {}};
   if (reader.asks_for_help()) return {ParseOutcome::kHelp, command_help(reader.path()), {}};
-  if (auto refusal = reader.check_requirements()) return std::move(*refusal);
+  if (!reader.check_requirements()) return {ParseOutcome::kRefused, std::move(reader.why()), {}};
   return {ParseOutcome::kParsed, "", reader.line(slot_count)};
 }
 

@@ -3,11 +3,14 @@
 #include <algorithm>
 
 namespace vant::cli {
-namespace {
 
-bool is_member_pair(const Json& element) {
-  return element.is_array() && element.size() == 2 && element[size_t{0}].is_string();
-}
+struct Json::Node {
+  std::string text;               // a string
+  std::vector<Json> values;       // array elements, or object member values
+  std::vector<std::string> keys;  // object member names
+};
+
+namespace {
 
 bool is_number(Json::Type type) {
   return type == Json::Type::kInteger || type == Json::Type::kUnsigned || type == Json::Type::kReal;
@@ -20,79 +23,112 @@ bool same_number(const Json& a, const Json& b) {
   if (a.type() == b.type())
     return a.type() == Type::kInteger ? a.integer() == b.integer()
                                       : a.unsigned_integer() == b.unsigned_integer();
-  const Json& negative_side = a.type() == Type::kInteger ? a : b;
+  const Json& signed_side = a.type() == Type::kInteger ? a : b;
   const Json& unsigned_side = a.type() == Type::kInteger ? b : a;
-  return negative_side.integer() >= 0 &&
-         static_cast<uint64_t>(negative_side.integer()) == unsigned_side.unsigned_integer();
-}
-
-const Json& null_value() {
-  static const Json null;
-  return null;
+  return signed_side.integer() >= 0 &&
+         static_cast<uint64_t>(signed_side.integer()) == unsigned_side.unsigned_integer();
 }
 
 }  // namespace
 
-Json::Json(std::initializer_list<Json> list) {
-  if (list.size() > 0 && std::all_of(list.begin(), list.end(), is_member_pair)) {
-    type_ = Type::kObject;
-    for (const Json& pair : list) (*this)[pair.values_[0].text_] = pair.values_[1];
-    return;
+const Json& Json::null_value() {
+  static const Json null;
+  return null;
+}
+
+Json::Json(const char* text) : Json(std::string(text)) {}
+
+Json::Json(std::string text) : type_(Type::kString) {
+  data_.node = new Node{std::move(text), {}, {}};
+}
+
+Json::Json(std::initializer_list<Member> members) : Json(object()) {
+  for (const Member& member : members) (*this)[member.key] = member.value;
+}
+
+Json::Json(const Json& other) : type_(other.type_), data_(other.data_) {
+  if (type_ >= Type::kString) data_.node = new Node(*other.data_.node);
+}
+
+Json& Json::operator=(const Json& other) {
+  if (this != &other) *this = Json(other);
+  return *this;
+}
+
+Json& Json::operator=(Json&& other) noexcept {
+  if (this != &other) {
+    if (type_ >= Type::kString) release();
+    type_ = other.type_;
+    data_ = other.data_;
+    other.type_ = Type::kNull;
   }
-  type_ = Type::kArray;
-  values_.assign(list.begin(), list.end());
+  return *this;
+}
+
+void Json::release() {
+  delete data_.node;
 }
 
 Json Json::array() {
   Json value;
   value.type_ = Type::kArray;
+  value.data_.node = new Node;
   return value;
 }
 
 Json Json::object() {
-  Json value;
+  Json value = array();
   value.type_ = Type::kObject;
   return value;
 }
 
+const std::string& Json::text() const {
+  static const std::string empty;
+  return type_ == Type::kString ? data_.node->text : empty;
+}
+
+std::vector<Json>::const_iterator Json::begin() const {
+  static const std::vector<Json> none;
+  return is_structured() ? data_.node->values.begin() : none.begin();
+}
+
+std::vector<Json>::const_iterator Json::end() const {
+  static const std::vector<Json> none;
+  return is_structured() ? data_.node->values.end() : none.end();
+}
+
+Json::MemberView Json::member(size_t index) const {
+  return {data_.node->keys[index], data_.node->values[index]};
+}
+
 size_t Json::size() const {
-  switch (type_) {
-    case Type::kNull:
-      return 0;
-    case Type::kArray:
-    case Type::kObject:
-      return values_.size();
-    default:
-      return 1;
-  }
+  if (is_structured()) return data_.node->values.size();
+  return is_null() ? 0 : 1;
 }
 
-Json& Json::operator[](std::string_view key) {
+Json& Json::member_named(std::string_view key) {
   if (type_ != Type::kObject) *this = object();
-  for (size_t i = 0; i < keys_.size(); ++i)
-    if (keys_[i] == key) return values_[i];
-  keys_.emplace_back(key);
-  return values_.emplace_back();
+  Node& node = *data_.node;
+  for (size_t i = 0; i < node.keys.size(); ++i)
+    if (node.keys[i] == key) return node.values[i];
+  node.keys.emplace_back(key);
+  return node.values.emplace_back();
 }
 
-const Json& Json::operator[](std::string_view key) const {
+const Json& Json::find(std::string_view key) const {
   if (type_ == Type::kObject)
-    for (size_t i = 0; i < keys_.size(); ++i)
-      if (keys_[i] == key) return values_[i];
+    for (size_t i = 0; i < data_.node->keys.size(); ++i)
+      if (data_.node->keys[i] == key) return data_.node->values[i];
   return null_value();
 }
 
 const Json& Json::operator[](size_t index) const {
-  return type_ == Type::kArray && index < values_.size() ? values_[index] : null_value();
-}
-
-bool Json::contains(std::string_view key) const {
-  return type_ == Type::kObject && std::find(keys_.begin(), keys_.end(), key) != keys_.end();
+  return is_array() && index < data_.node->values.size() ? data_.node->values[index] : null_value();
 }
 
 void Json::push_back(Json value) {
   if (type_ != Type::kArray) *this = array();
-  values_.push_back(std::move(value));
+  data_.node->values.push_back(std::move(value));
 }
 
 void Json::update(const Json& members) {
@@ -104,12 +140,13 @@ bool operator==(const Json& a, const Json& b) {
   if (a.type_ != b.type_) return false;
   switch (a.type_) {
     case Json::Type::kBool:
-      return a.bool_ == b.bool_;
+      return a.data_.boolean == b.data_.boolean;
     case Json::Type::kString:
-      return a.text_ == b.text_;
+      return a.data_.node->text == b.data_.node->text;
     case Json::Type::kArray:
     case Json::Type::kObject:
-      return a.keys_ == b.keys_ && a.values_ == b.values_;
+      return a.data_.node->keys == b.data_.node->keys &&
+             a.data_.node->values == b.data_.node->values;
     default:
       return true;
   }

@@ -1,8 +1,11 @@
 // A JSON value as vant builds its documents: null, booleans, integers,
 // doubles, strings, arrays, and objects whose members keep the order they
-// were added in. A brace list is written the way the documents read: a list
-// whose every element is a [text, value] pair is an object, any other list an
-// array, so that {{"pci", 41}, {"earfcn", 2000}} is an object of two members.
+// were added in. A brace list of {"name", value} members is an object:
+// Json{{"pci", 41}, {"rsrp_dbm", -88.5}}.
+//
+// Documents are built in many places, so the value is kept small: a scalar
+// in place, anything else on the heap, which keeps the code that builds,
+// moves and drops values short (it is most of vant on a router's flash).
 #pragma once
 
 #include <concepts>
@@ -19,20 +22,37 @@ namespace vant::cli {
 class Json {
  public:
   enum class Type : uint8_t { kNull, kBool, kInteger, kUnsigned, kReal, kString, kArray, kObject };
+  struct Member;
 
   Json() = default;
   Json(std::nullptr_t) {}
-  Json(bool value) : type_(Type::kBool), bool_(value) {}
+  Json(bool value) : type_(Type::kBool) { data_.boolean = value; }
   template <std::signed_integral T>
-  Json(T value) : type_(Type::kInteger), integer_(value) {}
+  Json(T value) : type_(Type::kInteger) {
+    data_.integer = value;
+  }
   template <std::unsigned_integral T>
-  requires(!std::same_as<T, bool>) Json(T value) : type_(Type::kUnsigned), unsigned_(value) {}
-  Json(double value) : type_(Type::kReal), real_(value) {}
-  Json(const char* text) : type_(Type::kString), text_(text) {}
-  Json(std::string text) : type_(Type::kString), text_(std::move(text)) {}
+  requires(!std::same_as<T, bool>) Json(T value) : type_(Type::kUnsigned) {
+    data_.unsigned_integer = value;
+  }
+  Json(double value) : type_(Type::kReal) { data_.real = value; }
+  Json(const char* text);
+  Json(std::string text);
   template <class T>
-  Json(const std::vector<T>& list) : type_(Type::kArray), values_(list.begin(), list.end()) {}
-  Json(std::initializer_list<Json> list);
+  Json(const std::vector<T>& list) : Json(array()) {
+    for (const T& element : list) push_back(element);
+  }
+  Json(std::initializer_list<Member> members);
+
+  Json(const Json& other);
+  Json(Json&& other) noexcept : type_(other.type_), data_(other.data_) {
+    other.type_ = Type::kNull;
+  }
+  Json& operator=(const Json& other);
+  Json& operator=(Json&& other) noexcept;
+  ~Json() {
+    if (type_ >= Type::kString) release();
+  }
 
   static Json array();
   static Json object();
@@ -49,12 +69,16 @@ class Json {
   bool empty() const { return size() == 0; }
 
   // The member `key`, added as null when missing (a null becomes an object).
-  Json& operator[](std::string_view key);
+  // Names are taken as they come, so that a literal needs no length worked
+  // out where it is written.
+  Json& operator[](const char* key) { return member_named(key); }
+  Json& operator[](const std::string& key) { return member_named(key); }
   // The member `key`, or null when missing.
-  const Json& operator[](std::string_view key) const;
+  const Json& operator[](const char* key) const { return find(key); }
+  const Json& operator[](const std::string& key) const { return find(key); }
   // The element `index` of an array, or null past its end.
   const Json& operator[](size_t index) const;
-  bool contains(std::string_view key) const;
+  bool contains(const char* key) const { return &find(key) != &null_value(); }
 
   // Appends to an array (a null becomes one).
   void push_back(Json value);
@@ -66,40 +90,41 @@ class Json {
   template <class T>
   T get() const {
     if constexpr (std::is_same_v<T, bool>) {
-      return type_ == Type::kBool && bool_;
+      return type_ == Type::kBool && data_.boolean;
     } else if constexpr (std::is_same_v<T, std::string>) {
-      return text_;
+      return text();
     } else {
       switch (type_) {
         case Type::kInteger:
-          return static_cast<T>(integer_);
+          return static_cast<T>(data_.integer);
         case Type::kUnsigned:
-          return static_cast<T>(unsigned_);
+          return static_cast<T>(data_.unsigned_integer);
         case Type::kReal:
-          return static_cast<T>(real_);
+          return static_cast<T>(data_.real);
         default:
           return T{};
       }
     }
   }
-  bool boolean() const { return bool_; }
-  int64_t integer() const { return integer_; }
-  uint64_t unsigned_integer() const { return unsigned_; }
-  double real() const { return real_; }
-  const std::string& text() const { return text_; }
+  bool boolean() const { return data_.boolean; }
+  int64_t integer() const { return data_.integer; }
+  uint64_t unsigned_integer() const { return data_.unsigned_integer; }
+  double real() const { return data_.real; }
+  // A string's text; empty for anything else.
+  const std::string& text() const;
 
   // Range-for over the elements of an array or the values of an object.
-  std::vector<Json>::const_iterator begin() const { return values_.begin(); }
-  std::vector<Json>::const_iterator end() const { return values_.end(); }
+  std::vector<Json>::const_iterator begin() const;
+  std::vector<Json>::const_iterator end() const;
 
-  struct Member {
+  struct MemberView {
     const std::string& key;
     const Json& value;
   };
   class MemberIterator {
    public:
     MemberIterator(const Json& object, size_t index) : object_(&object), index_(index) {}
-    Member operator*() const { return {object_->keys_[index_], object_->values_[index_]}; }
+    MemberView operator*() const { return object_->member(index_); }
     MemberIterator& operator++() {
       ++index_;
       return *this;
@@ -113,7 +138,7 @@ class Json {
   struct Members {
     const Json& object;
     MemberIterator begin() const { return {object, 0}; }
-    MemberIterator end() const { return {object, object.keys_.size()}; }
+    MemberIterator end() const { return {object, object.is_object() ? object.size() : 0}; }
   };
   // Range-for over the members of an object, in order: `auto [key, value]`.
   Members items() const { return {*this}; }
@@ -122,16 +147,26 @@ class Json {
   friend bool operator==(const Json& a, const Json& b);
 
  private:
+  struct Node;
+  MemberView member(size_t index) const;
+  Json& member_named(std::string_view key);
+  const Json& find(std::string_view key) const;
+  static const Json& null_value();
+  void release();
+
   Type type_ = Type::kNull;
   union {
-    bool bool_;
-    int64_t integer_;
-    uint64_t unsigned_;
-    double real_ = 0;
-  };
-  std::string text_;
-  std::vector<Json> values_;       // array elements, or object member values
-  std::vector<std::string> keys_;  // object member names
+    bool boolean;
+    int64_t integer;
+    uint64_t unsigned_integer;
+    double real;
+    Node* node;  // strings, arrays and objects
+  } data_{.unsigned_integer = 0};
+};
+
+struct Json::Member {
+  const char* key;  // a literal: no length is worked out where documents are built
+  Json value;
 };
 
 }  // namespace vant::cli

@@ -1,6 +1,6 @@
 #include "vant/output.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "vant/json_writer.h"
 
@@ -46,8 +46,13 @@ std::string document_text(const Json& document) {
   return out;
 }
 
+void print_text(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
 void print_document(const Json& document, bool as_json) {
-  std::cout << (as_json ? json_text(document, 2) + "\n" : document_text(document)) << std::flush;
+  print_text(as_json ? json_text(document, 2) + "\n" : document_text(document));
 }
 
 }  // namespace vant::cli

@@ -74,7 +74,10 @@ TEST(JsonWriter, NumbersAsVantPrintsThem) {
 }
 
 TEST(JsonWriter, NestsCompactlyOrIndented) {
-  const Json document{{"cells", {{{"pci", 1}, {"rsrp_dbm", -90.5}}, Json::object()}},
+  Json cells = Json::array();
+  cells.push_back({{"pci", 1}, {"rsrp_dbm", -90.5}});
+  cells.push_back(Json::object());
+  const Json document{{"cells", cells},
                       {"neighbours", Json::array()},
                       {"serving", {{"name", "x"}, {"tdd", false}, {"band", nullptr}}}};
   EXPECT_EQ(R"({"cells":[{"pci":1,"rsrp_dbm":-90.5},{}],"neighbours":[],)"
@@ -87,10 +90,9 @@ TEST(JsonWriter, NestsCompactlyOrIndented) {
       write_json(document, 2));
 }
 
-TEST(JsonValue, BraceListsMembersAndEquality) {
+TEST(JsonValue, MembersKeepTheirPlaceAndNumbersCompareByValue) {
   EXPECT_TRUE(Json({{"a", 1}, {"b", 2}}).is_object());
-  EXPECT_TRUE(Json({{"a", 1}, {"b"}}).is_array()) << "not every element is a pair";
-  EXPECT_TRUE(Json({1, "a"}).is_array());
+  EXPECT_EQ(R"({"a":{"b":[1,2]}})", write_json({{"a", {{"b", std::vector<int>{1, 2}}}}}));
   Json object{{"first", 1}, {"second", 2}};
   object.update({{"third", 3}, {"first", "one"}});
   object["second"] = nullptr;
