@@ -72,10 +72,37 @@ TEST(CommandLine, PutsEachValueInItsSlot) {
     EXPECT_EQ(value, line.value(slot)) << slot;
   }
   EXPECT_FALSE(line.has(kSlotSettle));
-  EXPECT_TRUE(parse("lock set wcdma -- 5").line.has(kSlotFirstNumber));
   EXPECT_FALSE(parse("cells --json --json=off").line.has(kSlotJson)) << "the last flag counts";
   EXPECT_EQ("2", parse("cells -d 2").line.value(kSlotModem))
       << "the program's options after a subcommand";
+}
+
+TEST(CommandLine, FindsTheCommandAndItsValuesWhereverTheyStand) {
+  struct Case {
+    const char* line;
+    const char* command;  // the last of the path
+    int slot;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"lock set lte-earfcn 5110 2000", "lte-earfcn", kSlotSecondNumber, "2000"},
+      {"lock set wcdma -d 2 5", "wcdma", kSlotModem, "2"},
+      {"lock set wcdma -- 5", "wcdma", kSlotFirstNumber, "5"},
+      {"lock clear --settle=1s --check x", "clear", kSlotSettle, "1s"},
+      {"lock show --json", "show", kSlotJson, "true"},
+      {"-s/q cells", "cells", kSlotSdkPath, "/q"},
+      {"watch --count 3 --json-lines", "watch", kSlotCount, "3"},
+      {"best-cell --min-rsrp -100.5", "best-cell", kSlotMinRsrp, "-100.5"},
+      {"bands set --nr-sa 78 --nr-nsa 1,3 --json", "set", kSlotNrNsa, "1,3"},
+      {"bands reset --revert-after 90s", "reset", kSlotRevertAfter, "90s"},
+  };
+  for (const Case& c : cases) {
+    const ParseOutcome outcome = parse(c.line);
+    ASSERT_EQ(ParseOutcome::kParsed, outcome.kind) << c.line << ": " << outcome.text;
+    EXPECT_STREQ(c.command, outcome.line.path.back()->name) << c.line;
+    ASSERT_TRUE(outcome.line.has(c.slot)) << c.line;
+    EXPECT_EQ(c.value, outcome.line.value(c.slot)) << c.line;
+  }
 }
 
 TEST(CommandLine, HelpComesAfterTheValuesAndBeforeWhatIsMissing) {

@@ -10,6 +10,7 @@
 
 #include "vant/json_parser.h"
 #include "vant/json_writer.h"
+#include "vant/pending_change.h"
 
 namespace vant::cli {
 namespace {
@@ -147,6 +148,41 @@ TEST(JsonParser, NestingIsBounded) {
   const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
   EXPECT_TRUE(parse_json(nested(kMaxJsonDepth)));
   EXPECT_FALSE(parse_json(nested(kMaxJsonDepth + 1)));
+}
+
+TEST(JsonValue, ScalarsReadAsWhatTheCallerAsks) {
+  EXPECT_EQ(-3, Json(-3.7).get<int>());
+  EXPECT_EQ(5000u, Json(int64_t{5000}).get<unsigned>());
+  EXPECT_DOUBLE_EQ(41.0, Json(uint16_t{41}).get<double>());
+  EXPECT_TRUE(Json(true).get<bool>());
+  EXPECT_FALSE(Json(1).get<bool>()) << "a number is no boolean";
+  EXPECT_EQ("", Json(1).get<std::string>());
+  EXPECT_EQ(0, Json("7").get<int>()) << "a string is no number";
+  Json list;
+  list.push_back(1);
+  list.push_back(Json::object());
+  EXPECT_EQ(2u, list.size());
+  EXPECT_TRUE(list[size_t{5}].is_null());
+  EXPECT_EQ(1u, Json("x").size());
+  EXPECT_TRUE(Json().empty());
+  Json copy = list;
+  copy.push_back(3);
+  EXPECT_EQ(2u, list.size()) << "a copy owns its elements";
+}
+
+// The daemon keeps the state a change undoes as the text vant gave it; a text
+// of another program stays a string.
+TEST(PendingChange, ThePreviousStateIsReadBackAsJsonWhenItIsJson) {
+  PendingChangeInfo info{};
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"lte":[1,3],"nr5g_sa":null})", R"({"lte":[1,3],"nr5g_sa":null})"},
+      {"lock clear", R"("lock clear")"},
+      {"{\"cut", R"("{\"cut")"},
+  };
+  for (const auto& [previous, expected] : cases) {
+    std::snprintf(info.previous, sizeof info.previous, "%s", previous);
+    EXPECT_EQ(expected, write_json(pending_json(info)["previous"])) << previous;
+  }
 }
 
 // The documents must read as they did with nlohmann-json, which the
