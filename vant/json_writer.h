@@ -1,8 +1,8 @@
 // JSON text of a value: compact, or one member or element a line indented by
-// `indent` spaces a level. Doubles are written in their shortest form that
-// reads back the same ("1.0", "-88.5", "1e-05"; null when not finite);
-// strings escape quotes, backslashes and control characters, and each
-// sequence of bytes that is not UTF-8 becomes U+FFFD.
+// `indent` spaces a level, as vant's documents have always been written.
+// Doubles take the digits of shortest_digits.h ("1.0", "-88.5", "1e-05";
+// null when not finite); strings escape quotes, backslashes and control
+// characters, and each sequence of bytes that is not UTF-8 becomes U+FFFD.
 #pragma once
 
 #include <string>

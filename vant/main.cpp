@@ -52,30 +52,40 @@ LockRequest lock_request(const ParsedLine& line) {
   return clear_lock_request();
 }
 
-int run_lock_or_bands(const GlobalOptions& global, const ParsedLine& line) {
-  const bool bands = std::string(subcommand_of(line, 1)) == "bands";
-  const std::string action = subcommand_of(line, 2);
-  BandsOptions band_options;
-  band_options.lte = text_in(line, kSlotLte);
-  band_options.nr = text_in(line, kSlotNr);
-  band_options.nr_sa = text_in(line, kSlotNrSa);
-  band_options.nr_nsa = text_in(line, kSlotNrNsa);
-  if (bands && action == "set" && band_options.lte.empty() && band_options.nr.empty() &&
-      band_options.nr_sa.empty() && band_options.nr_nsa.empty())
-    return refuse("bands set: give --lte, --nr, --nr-sa or --nr-nsa");
+HoldOptions hold_of(const ParsedLine& line) {
   HoldOptions hold;
   if (line.has(kSlotRevertAfter)) hold.revert_after = duration_in(line, kSlotRevertAfter, "");
   hold.check = text_in(line, kSlotCheck);
   hold.settle = duration_in(line, kSlotSettle, "20s");
+  return hold;
+}
+
+BandsOptions bands_of(const ParsedLine& line, const std::string& action) {
+  BandsOptions bands;
+  bands.action = action == "set"     ? BandsAction::kSet
+                 : action == "reset" ? BandsAction::kReset
+                                     : BandsAction::kShow;
+  bands.lte = text_in(line, kSlotLte);
+  bands.nr = text_in(line, kSlotNr);
+  bands.nr_sa = text_in(line, kSlotNrSa);
+  bands.nr_nsa = text_in(line, kSlotNrNsa);
+  return bands;
+}
+
+int run_lock_or_bands(const GlobalOptions& global, const ParsedLine& line) {
+  const bool bands = std::string(subcommand_of(line, 1)) == "bands";
+  const std::string action = subcommand_of(line, 2);
+  BandsOptions band_options = bands_of(line, action);
+  if (bands && band_options.action == BandsAction::kSet && band_options.lte.empty() &&
+      band_options.nr.empty() && band_options.nr_sa.empty() && band_options.nr_nsa.empty())
+    return refuse("bands set: give --lte, --nr, --nr-sa or --nr-nsa");
+  const HoldOptions hold = hold_of(line);
   if (const std::string problem = hold_problem(hold); !problem.empty()) {
     std::fprintf(stderr, "vant: %s\n", problem.c_str());
     return kExitBadArguments;
   }
   const bool json = line.has(kSlotJson);
   if (bands) {
-    band_options.action = action == "set"     ? BandsAction::kSet
-                          : action == "reset" ? BandsAction::kReset
-                                              : BandsAction::kShow;
     band_options.hold = hold;
     return run_bands(global, band_options, json);
   }
