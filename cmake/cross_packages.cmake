@@ -38,5 +38,3 @@ endfunction()
 
 # nlohmann-json (Debian's nlohmann-json3-dev): the emulator's scenarios.
 vant_cross_debian_header_package(nlohmann_json /usr/include/nlohmann)
-# CLI11 (Debian's libcli11-dev): the JSON front end's command line.
-vant_cross_debian_header_package(CLI11 /usr/include/CLI)

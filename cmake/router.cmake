@@ -1,8 +1,9 @@
-# The router build (-DVANT_ROUTER=ON): only what a router runs, the tool, the
-# daemon without its emulator and the client library, made small. The
-# simulation modes, the JSON front end, the tests, benchmarks, fuzz targets and
-# the system packages are development tools and stay out, and with them the
-# JSON and command-line libraries.
+# The router build (-DVANT_ROUTER=ON): only what a router runs, the tools
+# (vantctl, vant and the web page's vant-cgi), the daemon without its emulator
+# and the client library, made small. The simulation modes, the tests,
+# benchmarks, fuzz targets and the system packages are development tools and
+# stay out, and with them the JSON library (vant has its own JSON writer and
+# command line, docs/router.md).
 if(NOT VANT_ROUTER)
   return()
 endif()
@@ -10,7 +11,7 @@ if(VANT_SANITIZE OR VANT_FUZZ)
   message(FATAL_ERROR "VANT_ROUTER excludes VANT_SANITIZE and VANT_FUZZ")
 endif()
 set(VANT_BENCH OFF CACHE BOOL "" FORCE)
-list(REMOVE_ITEM VANT_PARTS sim vant tests bench fuzz packaging)
+list(REMOVE_ITEM VANT_PARTS sim tests bench fuzz packaging)
 
 include(CheckIPOSupported)
 check_ipo_supported(RESULT lto_supported OUTPUT lto_error LANGUAGES CXX)

@@ -9,7 +9,6 @@
 // Steps: survey -> locked -> kept | rolled_back | interrupted, or restoring
 // (the daemon goes on putting the previous lock back) | failed.
 #include <cstdio>
-#include <iostream>
 
 #include "vant/check_command.h"
 #include "vant/commands.h"
@@ -54,7 +53,7 @@ std::string verification_failure(const ServingSample& s, const LteCandidate& cel
            std::to_string(s.cell);
   if (!s.rsrp_tenths) return "the modem reports no RSRP for the cell";
   if (from_tenths(*s.rsrp_tenths) < min_rsrp_dbm)
-    return "the cell's RSRP fell to " + Json(from_tenths(*s.rsrp_tenths)).dump() + " dBm";
+    return "the cell's RSRP fell to " + json_text(from_tenths(*s.rsrp_tenths)) + " dBm";
   return "";
 }
 
@@ -244,7 +243,7 @@ int run_best_cell(const GlobalOptions& global, const BestCellOptions& options) {
     run.fail(error);
   }
   if (options.json) {
-    std::cout << json_text(run.document(), 2) << std::endl;
+    print_text(json_text(run.document(), 2) + "\n");
   } else {
     print_outcome(run.document());
   }

@@ -3,13 +3,10 @@
 // report are left out.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
+#include "vant/json_value.h"
 #include "vantsdk/cell_location_records.h"
 
 namespace vant::cli {
-
-using Json = nlohmann::ordered_json;
 
 // Whether the modem sent the TLV behind a record: the request presets every
 // record to "not reported" values, which a sent TLV overwrites.

@@ -2,12 +2,10 @@
 // the lock, the operators and the device, watch the serving cell, and lock to
 // the best cell with a check and a way back. JSON on request; errors on
 // standard error; distinct exit statuses (exit_status.h).
-#include <sys/stat.h>
-
-#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <functional>
+#include <cstdlib>
 
+#include "vant/command_table.h"
 #include "vant/commands.h"
 #include "vant/duration.h"
 #include "vant/exit_status.h"
@@ -15,132 +13,25 @@
 namespace vant::cli {
 namespace {
 
-constexpr unsigned kHighestModem = 11;
-constexpr uint32_t kHighestUarfcn = 16383;
-constexpr uint32_t kHighestEarfcn = 262143;
-constexpr uint32_t kHighestPci = 503;
-
-const CLI::Validator kDuration(
-    [](std::string& text) {
-      return parse_duration(text) ? std::string() : "not a duration such as 5s, 500ms or 2m";
-    },
-    "DURATION");
-
-// The metrics file goes into a directory that exists.
-const CLI::Validator kFileInDirectory(
-    [](std::string& path) {
-      const size_t slash = path.rfind('/');
-      const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-      struct stat st {};
-      if (path.empty() || path.back() == '/') return std::string("not a file name");
-      if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return "no directory " + dir + " to write it in";
-      return std::string();
-    },
-    "FILE");
-
-std::chrono::milliseconds duration_of(const std::string& text) {
-  return *parse_duration(text);
+int refuse(const std::string& why) {
+  std::fprintf(stderr, "%s\n%s\n", why.c_str(), kHelpHint);
+  return kExitBadArguments;
 }
 
-struct Options {
-  GlobalOptions global;
-  bool json = false;
-  LockAction lock_action = LockAction::kShow;
-  uint32_t numbers[2] = {0, 0};
-  std::function<LockRequest()> lock_request = clear_lock_request;
-  std::string interval = "5s", settle = "20s";
-  std::string revert_after, lock_settle = "20s";
-  HoldOptions hold;
-  BandsOptions bands;
-  WatchOptions watch;
-  BestCellOptions best_cell;
-};
-
-void add_json_flag(CLI::App* command, Options& o, const char* what) {
-  command->add_flag("--json", o.json, std::string("print ") + what + " as JSON (docs/json.md)");
+// The command line checked every value already.
+unsigned number_in(const ParsedLine& line, int slot, unsigned otherwise = 0) {
+  return line.has(slot)
+             ? static_cast<unsigned>(std::strtoull(line.value(slot).c_str(), nullptr, 10))
+             : otherwise;
 }
-
-// --revert-after, --check and --settle of a lock change.
-void add_hold_options(CLI::App* command, Options& o) {
-  command
-      ->add_option("--revert-after", o.revert_after,
-                   "let the daemon undo the change after DURATION unless `vant confirm` keeps it")
-      ->check(kDuration);
-  command->add_option("--check", o.hold.check,
-                      "after the settle time run CMD (with /bin/sh); keep the change only if it "
-                      "exits 0, else undo it");
-  command->add_option("--settle", o.lock_settle, "time before the check (default 20s)")
-      ->check(kDuration);
+std::chrono::milliseconds duration_in(const ParsedLine& line, int slot, const char* otherwise) {
+  return *parse_duration(line.has(slot) ? line.value(slot) : otherwise);
 }
-
-void add_lock_commands(CLI::App& app, Options& o) {
-  auto* lock = app.add_subcommand("lock", "show, set or clear the channel lock");
-  add_json_flag(lock, o, "the lock the modem holds");
-  lock->require_subcommand(0, 1);
-  lock->add_subcommand("show", "show the lock the modem holds (the default)");
-  auto* set = lock->add_subcommand("set", "lock, then read back what the modem holds");
-  set->require_subcommand(1);
-  auto* clear = lock->add_subcommand("clear", "unlock all three kinds");
-  clear->callback([&o] { o.lock_action = LockAction::kClear; });
-  add_hold_options(clear, o);
-  auto* wcdma = set->add_subcommand("wcdma", "lock to one WCDMA channel");
-  wcdma->add_option("UARFCN", o.numbers[0])->required()->check(CLI::Range(0u, kHighestUarfcn));
-  wcdma->callback([&o] { o.lock_request = [&o] { return wcdma_lock_request(o.numbers[0]); }; });
-  auto* pair = set->add_subcommand("lte-earfcn", "lock to an LTE channel pair (clears WCDMA)");
-  pair->add_option("EARFCN0", o.numbers[0])->required()->check(CLI::Range(0u, kHighestEarfcn));
-  pair->add_option("EARFCN1", o.numbers[1])->required()->check(CLI::Range(0u, kHighestEarfcn));
-  pair->callback([&o] {
-    o.lock_request = [&o] { return lte_earfcn_lock_request(o.numbers[0], o.numbers[1]); };
-  });
-  auto* cell = set->add_subcommand("lte-pci", "lock to one LTE cell (clears the channel pair)");
-  cell->add_option("EARFCN", o.numbers[0])->required()->check(CLI::Range(0u, kHighestEarfcn));
-  cell->add_option("PCI", o.numbers[1])->required()->check(CLI::Range(0u, kHighestPci));
-  cell->callback(
-      [&o] { o.lock_request = [&o] { return lte_pci_lock_request(o.numbers[0], o.numbers[1]); }; });
-  for (CLI::App* kind : {wcdma, pair, cell}) add_hold_options(kind, o);
-  set->callback([&o] { o.lock_action = LockAction::kSet; });
+std::string text_in(const ParsedLine& line, int slot) {
+  return line.has(slot) ? line.value(slot) : "";
 }
-
-void add_change_commands(CLI::App& app, Options& o) {
-  add_json_flag(app.add_subcommand("pending", "the change the daemon undoes unless confirmed"), o,
-                "the pending change");
-  add_json_flag(app.add_subcommand("confirm", "keep the pending change"), o, "what was kept");
-  add_json_flag(app.add_subcommand("revert", "undo the pending change now"), o, "what was undone");
-}
-
-CLI::Validator band_list(bool nr) {
-  return CLI::Validator(
-      [nr](std::string& text) { return band_list_problem(text, nr).value_or(""); }, "LIST");
-}
-
-void add_bands_commands(CLI::App& app, Options& o) {
-  auto* bands = app.add_subcommand("bands", "the LTE and NR5G bands: supported, enabled, set");
-  add_json_flag(bands, o, "the bands");
-  bands->require_subcommand(0, 1);
-  bands->add_subcommand("show", "the supported and enabled bands of each kind (the default)");
-  auto* set = bands->add_subcommand("set", "enable these bands (others of the kind off)");
-  set->add_option("--lte", o.bands.lte, "LTE bands, such as 1,3,7-8")->check(band_list(false));
-  auto* nr =
-      set->add_option("--nr", o.bands.nr, "NR5G bands for both SA and NSA")->check(band_list(true));
-  set->add_option("--nr-sa", o.bands.nr_sa, "NR5G standalone bands")
-      ->check(band_list(true))
-      ->excludes(nr);
-  set->add_option("--nr-nsa", o.bands.nr_nsa, "NR5G non-standalone bands")
-      ->check(band_list(true))
-      ->excludes(nr);
-  set->callback([&o] {
-    o.bands.action = BandsAction::kSet;
-    if (o.bands.lte.empty() && o.bands.nr.empty() && o.bands.nr_sa.empty() &&
-        o.bands.nr_nsa.empty())
-      throw CLI::ValidationError("bands set", "give --lte, --nr, --nr-sa or --nr-nsa");
-  });
-  auto* reset = bands->add_subcommand("reset", "enable every supported band");
-  reset->callback([&o] { o.bands.action = BandsAction::kReset; });
-  for (CLI::App* change : {set, reset}) {
-    add_hold_options(change, o);
-    add_json_flag(change, o, "the bands the modem holds afterwards");
-  }
+const char* subcommand_of(const ParsedLine& line, size_t depth) {
+  return line.path.size() > depth ? line.path[depth]->name : "";
 }
 
 // The check needs time inside the hold: the settle time, then up to a minute.
@@ -151,62 +42,89 @@ std::string hold_problem(const HoldOptions& hold) {
   return "";
 }
 
-void add_watch_command(CLI::App& app, Options& o) {
-  auto* watch = app.add_subcommand("watch", "poll the serving cell and its signal");
-  watch->add_option("--interval", o.interval, "time between polls (default 5s)")->check(kDuration);
-  watch->add_option("--count", o.watch.count, "stop after N polls (default: until interrupted)")
-      ->check(CLI::Range(1u, 1000000000u));
-  watch->add_flag("--json-lines", o.watch.json_lines, "print one JSON object per poll");
-  watch
-      ->add_option("--prometheus", o.watch.prometheus_file,
-                   "write each poll to FILE in the Prometheus text format, atomically")
-      ->check(kFileInDirectory);
+LockRequest lock_request(const ParsedLine& line) {
+  const std::string kind = subcommand_of(line, 3);
+  const uint32_t first = number_in(line, kSlotFirstNumber),
+                 second = number_in(line, kSlotSecondNumber);
+  if (kind == "wcdma") return wcdma_lock_request(first);
+  if (kind == "lte-earfcn") return lte_earfcn_lock_request(first, second);
+  if (kind == "lte-pci") return lte_pci_lock_request(first, second);
+  return clear_lock_request();
 }
 
-void add_best_cell_command(CLI::App& app, Options& o) {
-  auto* best =
-      app.add_subcommand("best-cell", "lock to the strongest LTE cell, check it, undo if it fails");
-  best->add_flag("--dry-run", o.best_cell.dry_run, "only rank the cells");
-  best->add_option("--min-rsrp", o.best_cell.min_rsrp_dbm,
-                   "lowest RSRP in dBm a cell may have (default -110)")
-      ->check(CLI::Range(-140.0, -44.0));
-  best->add_option("--settle", o.settle, "time to wait before checking the lock (default 20s)")
-      ->check(kDuration);
-  best->add_option("--check", o.best_cell.check,
-                   "after the settle time run CMD (with /bin/sh) too; keep the lock only if it "
-                   "exits 0");
-  add_json_flag(best, o, "the candidates and the outcome");
+HoldOptions hold_of(const ParsedLine& line) {
+  HoldOptions hold;
+  if (line.has(kSlotRevertAfter)) hold.revert_after = duration_in(line, kSlotRevertAfter, "");
+  hold.check = text_in(line, kSlotCheck);
+  hold.settle = duration_in(line, kSlotSettle, "20s");
+  return hold;
 }
 
-int run(CLI::App& app, Options& o) {
-  const auto chosen = app.get_subcommands().front()->get_name();
-  if (chosen == "cells") return run_cells(o.global, o.json);
-  if (chosen == "lock" || chosen == "bands") {
-    if (!o.revert_after.empty()) o.hold.revert_after = duration_of(o.revert_after);
-    o.hold.settle = duration_of(o.lock_settle);
-    if (const std::string problem = hold_problem(o.hold); !problem.empty()) {
-      std::fprintf(stderr, "vant: %s\n", problem.c_str());
-      return kExitBadArguments;
-    }
-    if (chosen == "bands") {
-      o.bands.hold = o.hold;
-      return run_bands(o.global, o.bands, o.json);
-    }
-    return run_lock(o.global, o.lock_action, o.lock_request(), o.json, o.hold);
+BandsOptions bands_of(const ParsedLine& line, const std::string& action) {
+  BandsOptions bands;
+  bands.action = action == "set"     ? BandsAction::kSet
+                 : action == "reset" ? BandsAction::kReset
+                                     : BandsAction::kShow;
+  bands.lte = text_in(line, kSlotLte);
+  bands.nr = text_in(line, kSlotNr);
+  bands.nr_sa = text_in(line, kSlotNrSa);
+  bands.nr_nsa = text_in(line, kSlotNrNsa);
+  return bands;
+}
+
+int run_lock_or_bands(const GlobalOptions& global, const ParsedLine& line) {
+  const bool bands = std::string(subcommand_of(line, 1)) == "bands";
+  const std::string action = subcommand_of(line, 2);
+  BandsOptions band_options = bands_of(line, action);
+  if (bands && band_options.action == BandsAction::kSet && band_options.lte.empty() &&
+      band_options.nr.empty() && band_options.nr_sa.empty() && band_options.nr_nsa.empty())
+    return refuse("bands set: give --lte, --nr, --nr-sa or --nr-nsa");
+  const HoldOptions hold = hold_of(line);
+  if (const std::string problem = hold_problem(hold); !problem.empty()) {
+    std::fprintf(stderr, "vant: %s\n", problem.c_str());
+    return kExitBadArguments;
   }
-  if (chosen == "signal") return run_signal(o.global, o.json);
-  if (chosen == "pending") return run_pending(o.global, o.json);
-  if (chosen == "confirm") return run_confirm(o.global, o.json);
-  if (chosen == "revert") return run_revert(o.global, o.json);
-  if (chosen == "operators") return run_operators(o.global, o.json);
-  if (chosen == "device") return run_device(o.global, o.json);
+  const bool json = line.has(kSlotJson);
+  if (bands) {
+    band_options.hold = hold;
+    return run_bands(global, band_options, json);
+  }
+  const LockAction lock_action = action == "set"     ? LockAction::kSet
+                                 : action == "clear" ? LockAction::kClear
+                                                     : LockAction::kShow;
+  return run_lock(global, lock_action, lock_request(line), json, hold);
+}
+
+int run(const ParsedLine& line) {
+  GlobalOptions global;
+  global.modem = number_in(line, kSlotModem, global.modem);
+  if (line.has(kSlotSdkPath)) global.sdk_path = line.value(kSlotSdkPath);
+  const bool json = line.has(kSlotJson);
+  const std::string chosen = subcommand_of(line, 1);
+  if (chosen == "cells") return run_cells(global, json);
+  if (chosen == "lock" || chosen == "bands") return run_lock_or_bands(global, line);
+  if (chosen == "signal") return run_signal(global, json);
+  if (chosen == "pending") return run_pending(global, json);
+  if (chosen == "confirm") return run_confirm(global, json);
+  if (chosen == "revert") return run_revert(global, json);
+  if (chosen == "operators") return run_operators(global, json);
+  if (chosen == "device") return run_device(global, json);
   if (chosen == "watch") {
-    o.watch.interval = duration_of(o.interval);
-    return run_watch(o.global, o.watch);
+    WatchOptions watch;
+    watch.interval = duration_in(line, kSlotInterval, "5s");
+    watch.count = number_in(line, kSlotCount);
+    watch.json_lines = line.has(kSlotJsonLines);
+    watch.prometheus_file = text_in(line, kSlotPrometheus);
+    return run_watch(global, watch);
   }
-  o.best_cell.settle = duration_of(o.settle);
-  o.best_cell.json = o.json;
-  return run_best_cell(o.global, o.best_cell);
+  BestCellOptions best_cell;
+  best_cell.dry_run = line.has(kSlotDryRun);
+  if (line.has(kSlotMinRsrp))
+    best_cell.min_rsrp_dbm = std::strtod(line.value(kSlotMinRsrp).c_str(), nullptr);
+  best_cell.settle = duration_in(line, kSlotSettle, "20s");
+  best_cell.check = text_in(line, kSlotCheck);
+  best_cell.json = json;
+  return run_best_cell(global, best_cell);
 }
 
 }  // namespace
@@ -214,39 +132,15 @@ int run(CLI::App& app, Options& o) {
 
 int main(int argc, char** argv) {
   using namespace vant::cli;
-  Options o;
-  CLI::App app{"vant: the cellular modem for scripts and people.", "vant"};
-  app.footer(
-      "Exit status: 0 success; 1 modem or QMI error; 2 bad arguments; 3 daemon or modem "
-      "unreachable;\n4 no new lock kept (best-cell, or a failed --check); 5 a local file could "
-      "not be written;\n128+N interrupted by signal N.");
-  app.fallthrough();
-  app.require_subcommand(1);
-  app.add_option("-d,--modem", o.global.modem, "modem index 0 to 11 (default 0)")
-      ->check(CLI::Range(0u, kHighestModem));
-  app.add_option("-s,--sdk-path", o.global.sdk_path,
-                 "the daemon to start when none runs (default /usr/sbin/vantsdk)")
-      ->check([](const std::string& path) { return path.empty() ? "empty path" : ""; });
-  add_json_flag(app.add_subcommand("cells", "the serving and neighbour cells of every technology"),
-                o, "the cells");
-  add_lock_commands(app, o);
-  add_json_flag(app.add_subcommand("operators", "scan for networks (up to five minutes)"), o,
-                "the operators");
-  add_json_flag(app.add_subcommand("device", "the modem's node, model, firmware and IMEI"), o,
-                "the device");
-  add_watch_command(app, o);
-  add_best_cell_command(app, o);
-  add_change_commands(app, o);
-  add_bands_commands(app, o);
-  add_json_flag(app.add_subcommand("signal", "signal quality per technology, SINR included"), o,
-                "the signal");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? kExitOk : kExitBadArguments;
+  const ParseOutcome outcome =
+      parse_command_line(kVantCommand, kSlots, std::vector<std::string>(argv + 1, argv + argc));
+  if (outcome.kind == ParseOutcome::kHelp) {
+    std::fputs(outcome.text.c_str(), stdout);
+    return kExitOk;
   }
+  if (outcome.kind == ParseOutcome::kRefused) return refuse(outcome.text);
   try {
-    return run(app, o);
+    return run(outcome.line);
   } catch (const CommandFailure& failure) {
     std::fprintf(stderr, "vant: %s\n", failure.what());
     return failure.status();

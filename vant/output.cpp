@@ -1,6 +1,8 @@
 #include "vant/output.h"
 
-#include <iostream>
+#include <cstdio>
+
+#include "vant/json_writer.h"
 
 namespace vant::cli {
 namespace {
@@ -35,7 +37,7 @@ void render(const Json& node, const std::string& path, std::string& out) {
 }  // namespace
 
 std::string json_text(const Json& document, int indent) {
-  return document.dump(indent, ' ', false, Json::error_handler_t::replace);
+  return write_json(document, indent);
 }
 
 std::string document_text(const Json& document) {
@@ -44,8 +46,13 @@ std::string document_text(const Json& document) {
   return out;
 }
 
+void print_text(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
 void print_document(const Json& document, bool as_json) {
-  std::cout << (as_json ? json_text(document, 2) + "\n" : document_text(document)) << std::flush;
+  print_text(as_json ? json_text(document, 2) + "\n" : document_text(document));
 }
 
 }  // namespace vant::cli

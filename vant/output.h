@@ -7,6 +7,8 @@
 namespace vant::cli {
 
 void print_document(const Json& document, bool as_json);
+// Writes `text` to standard output at once.
+void print_text(const std::string& text);
 
 // The document as JSON text (indented when `indent` is not negative). Texts
 // from the modem need not be UTF-8: bytes that are not become U+FFFD rather

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "vant/exit_status.h"
+#include "vant/json_parser.h"
 #include "vant/output.h"
 #include "vantsdk/result_codes.h"
 
@@ -32,8 +33,8 @@ int64_t now_ms() {
 
 // The previous state is kept as a JSON text; an older or foreign text stays a string.
 Json previous_json(const char* text) {
-  Json parsed = Json::parse(text, nullptr, false);
-  return parsed.is_discarded() ? Json(text) : parsed;
+  std::optional<Json> parsed = parse_json(text);
+  return parsed ? std::move(*parsed) : Json(text);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <iostream>
 
 #include "vant/commands.h"
 #include "vant/exit_status.h"
@@ -85,7 +84,7 @@ void print_json_line(const Poll& poll, std::time_t now) {
     line["serving"] = nullptr;
     line["error"] = poll.error;
   }
-  std::cout << json_text(line) << std::endl;
+  print_text(json_text(line) + "\n");
 }
 
 }  // namespace
