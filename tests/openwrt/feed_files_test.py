@@ -30,7 +30,7 @@ LEFT_OUT = {"/usr/sbin/vantsdk-sim": "the router build's daemon refuses this nam
 # Taken by a package before the router profile installs it: the check puts a
 # stand-in there. Once the profile installs one, the check fails until it is
 # taken off this list.
-AWAITED = {"/usr/bin/vant": "vant joins the router profile on the branch that shrinks it"}
+AWAITED = {}
 # Packages of other feeds that ours depend on.
 OPENWRT_PACKAGES = {"libstdcpp", "rpcd", "uhttpd", "luci-base"}
 # What an OpenWrt package must hold executable.
