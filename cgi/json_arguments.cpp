@@ -2,8 +2,13 @@
 
 #include <cstdint>
 
+#include "vant/utf8.h"
+
 namespace vant::cgi {
 namespace {
+
+using cli::append_utf8;
+using cli::valid_utf8;
 
 constexpr size_t kMaxMembers = 16;
 constexpr size_t kMaxName = 64;
@@ -30,8 +35,6 @@ class Reader {
 
  private:
   bool hex4(uint32_t& value);
-  static void append_utf8(std::string& out, uint32_t code);
-  static bool valid_utf8(std::string_view text);
 
   std::string_view text_;
   size_t at_ = 0;
@@ -48,54 +51,6 @@ bool Reader::hex4(uint32_t& value) {
                                              : -1;
     if (digit < 0) return false;
     value = value * 16 + static_cast<uint32_t>(digit);
-  }
-  return true;
-}
-
-void Reader::append_utf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// Well-formed UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
-bool Reader::valid_utf8(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    uint32_t code = 0, least = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, code = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code = lead & 0x07, least = 0x10000;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
   }
   return true;
 }

@@ -33,4 +33,32 @@ size_t utf8_sequence_length(std::string_view text, size_t* bad) {
   return length;
 }
 
+bool valid_utf8(std::string_view text) {
+  size_t bad = 0;
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = utf8_sequence_length(text.substr(i), &bad);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+void append_utf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
 }  // namespace vant::cli

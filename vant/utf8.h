@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vant::cli {
@@ -11,5 +13,11 @@ namespace vant::cli {
 // not one; `*bad` then spans the broken sequence: at least one byte, and never
 // the byte that broke it, which may start a sequence of its own.
 size_t utf8_sequence_length(std::string_view text, size_t* bad);
+
+// Whether every sequence of text is well formed.
+bool valid_utf8(std::string_view text);
+
+// Appends code (at most U+10FFFF) in UTF-8.
+void append_utf8(std::string& out, uint32_t code);
 
 }  // namespace vant::cli
