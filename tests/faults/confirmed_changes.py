@@ -79,6 +79,11 @@ class Router:
              "--state-dir", self.state], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         if not wait_for(presence_bound, 10):
             raise RuntimeError("the daemon did not come up")
+        # A loaded machine may keep the emulator from answering the daemon's
+        # first Sync in time; the daemon then says there is no modem until
+        # it does. The cases start from a modem the daemon serves.
+        if not wait_for(lambda: vant("device", "--json").returncode == 0, 20, 0.2):
+            raise RuntimeError("the daemon does not serve the modem")
 
     def kill(self, process):
         process.kill()
