@@ -161,7 +161,16 @@ void ModemSide::link_lost(const std::string& why) {
 
 void ModemSide::submit(const RequestOrigin& origin, std::span<const uint8_t> tlvs,
                        TimePoint deadline, TimePoint now) {
-  if (!modem_) return;
+  if (!modem_) {
+    // Callers look first; should one not, its request is still answered.
+    SessionEvent failure;
+    failure.kind = SessionEvent::Kind::answer;
+    failure.origin = origin;
+    failure.result = kFailNoDevice;
+    failure.message_id = origin.message_id;
+    failure.tlvs = failure_tlvs(kFailNoDevice);
+    return listener_.session_answer(failure);
+  }
   modem_->session.submit(origin, tlvs, deadline, now);
   carry_out_session_work();
 }
