@@ -21,12 +21,12 @@ void append_entry(std::string& out, const std::string& name, const std::string& 
   out += '\n';
 }
 
-std::string usage(const std::vector<const CommandSpec*>& path) {
+std::string usage(const std::vector<const CommandRow*>& path) {
   std::string out = "Usage:";
-  for (const CommandSpec* command : path) out += std::string(" ") + command->name;
+  for (const CommandRow* command : path) out += std::string(" ") + command->name;
   out += " [OPTIONS]";
-  const CommandSpec& command = *path.back();
-  for (const OptionSpec* option : command.options)
+  const CommandRow& command = *path.back();
+  for (const OptionRow* option : command.options)
     if (option->names[0] != '-') out += std::string(" ") + option->names;
   if (!command.subcommands.empty())
     out += command.needs_subcommand ? " SUBCOMMAND" : " [SUBCOMMAND]";
@@ -35,11 +35,11 @@ std::string usage(const std::vector<const CommandSpec*>& path) {
 
 }  // namespace
 
-std::string command_help(const std::vector<const CommandSpec*>& path) {
-  const CommandSpec& command = *path.back();
+std::string command_help(const std::vector<const CommandRow*>& path) {
+  const CommandRow& command = *path.back();
   std::string out = std::string(command.description) + "\n" + usage(path);
   std::string positionals, options;
-  for (const OptionSpec* option : command.options) {
+  for (const OptionRow* option : command.options) {
     std::string name = option->names;
     if (option->type) name += std::string(" ") + option->type;
     if (option->names[0] != '-') {
@@ -53,7 +53,7 @@ std::string command_help(const std::vector<const CommandSpec*>& path) {
   out += "\nOptions:\n" + options;
   if (!command.subcommands.empty()) {
     out += "\nSubcommands:\n";
-    for (const CommandSpec* subcommand : command.subcommands)
+    for (const CommandRow* subcommand : command.subcommands)
       append_entry(out, subcommand->name, subcommand->description);
   }
   return out + "\n" + path.front()->footer + "\n";

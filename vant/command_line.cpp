@@ -9,15 +9,15 @@
 
 namespace vant::cli {
 
-const OptionSpec kHelpOption{"-h,--help", nullptr, "Print this help message and exit", 0};
+const OptionRow kHelpOption{"-h,--help", nullptr, "Print this help message and exit", 0};
 
 namespace {
 
-bool is_positional(const OptionSpec& option) {
+bool is_positional(const OptionRow& option) {
   return option.names[0] != '-';
 }
 
-bool is_flag(const OptionSpec& option) {
+bool is_flag(const OptionRow& option) {
   return option.type == nullptr;
 }
 
@@ -32,7 +32,7 @@ bool names_include(std::string_view names, std::string_view name) {
 }
 
 // The long name if there is one, as messages name an option.
-std::string display_name(const OptionSpec& option) {
+std::string display_name(const OptionRow& option) {
   const std::string_view names = option.names;
   const size_t at = names.find("--");
   return std::string(at == std::string_view::npos ? names : names.substr(at));
@@ -65,7 +65,7 @@ bool starts_a_name(char c) {
 
 class LineReader {
  public:
-  LineReader(const CommandSpec& program, const std::vector<std::string>& arguments)
+  LineReader(const CommandRow& program, const std::vector<std::string>& arguments)
       : left_(arguments.rbegin(), arguments.rend()), path_{&program} {}
 
   // Each step false when it refuses the line, with the reason in why().
@@ -79,8 +79,8 @@ class LineReader {
   }
 
   bool check_values() {
-    for (const CommandSpec* command : path_) {
-      for (const OptionSpec* option : command->options) {
+    for (const CommandRow* command : path_) {
+      for (const OptionRow* option : command->options) {
         size_t count = 0;
         const std::string* last = nullptr;
         std::string all;
@@ -106,12 +106,12 @@ class LineReader {
   bool asks_for_help() const { return is_given(kHelpOption); }
 
   bool check_requirements() {
-    for (const CommandSpec* command : path_) {
-      for (const OptionSpec* option : command->options) {
+    for (const CommandRow* command : path_) {
+      for (const OptionRow* option : command->options) {
         const bool present = is_given(*option);
         if (is_positional(*option) && !present)
           return refuse(display_name(*option) + " is required");
-        if (const OptionSpec* other = present ? excluded_given(*command, *option) : nullptr)
+        if (const OptionRow* other = present ? excluded_given(*command, *option) : nullptr)
           return refuse(display_name(*option) + " excludes " + display_name(*other));
       }
       if (command->needs_subcommand && command == path_.back())
@@ -132,8 +132,8 @@ class LineReader {
   ParsedLine line(int slot_count) const {
     ParsedLine line{path_,
                     std::vector<std::optional<std::string>>(static_cast<size_t>(slot_count))};
-    for (const CommandSpec* command : path_) {
-      for (const OptionSpec* option : command->options) {
+    for (const CommandRow* command : path_) {
+      for (const OptionRow* option : command->options) {
         const std::string* last = nullptr;
         for (const auto& [given, value] : given_)
           if (given == option) last = &value;
@@ -151,7 +151,7 @@ class LineReader {
     return line;
   }
 
-  const std::vector<const CommandSpec*>& path() const { return path_; }
+  const std::vector<const CommandRow*>& path() const { return path_; }
   std::string& why() { return why_; }
 
  private:
@@ -163,7 +163,7 @@ class LineReader {
   bool take(std::string token) {
     if (positional_only_) return positional(std::move(token));
     if (token == "--") return end_of_options();
-    if (const CommandSpec* subcommand = subcommand_named(token)) {
+    if (const CommandRow* subcommand = subcommand_named(token)) {
       path_.push_back(subcommand);
       current_ = path_.size() - 1;
       return true;
@@ -177,24 +177,24 @@ class LineReader {
   }
 
   // Only the last command given may take a subcommand, and only one.
-  const CommandSpec* subcommand_named(const std::string& token) const {
+  const CommandRow* subcommand_named(const std::string& token) const {
     if (current_ + 1 != path_.size()) return nullptr;
-    for (const CommandSpec* subcommand : path_.back()->subcommands)
+    for (const CommandRow* subcommand : path_.back()->subcommands)
       if (token == subcommand->name) return subcommand;
     return nullptr;
   }
 
   // A subcommand's options, then those of the commands above it.
-  const OptionSpec* option_named(std::string_view name) const {
+  const OptionRow* option_named(std::string_view name) const {
     for (size_t level = current_ + 1; level-- > 0;)
-      for (const OptionSpec* option : path_[level]->options)
+      for (const OptionRow* option : path_[level]->options)
         if (!is_positional(*option) && names_include(option->names, name)) return option;
     return nullptr;
   }
 
   bool long_option(std::string token) {
     const size_t equals = token.find('=');
-    const OptionSpec* option = option_named(std::string_view(token).substr(0, equals));
+    const OptionRow* option = option_named(std::string_view(token).substr(0, equals));
     if (!option) return extra(std::move(token));
     if (equals == std::string::npos) return is_flag(*option) ? flag(option) : value_after(*option);
     // A flag's empty value is no value.
@@ -204,7 +204,7 @@ class LineReader {
   }
 
   bool short_option(std::string token) {
-    const OptionSpec* option = option_named(std::string_view(token).substr(0, 2));
+    const OptionRow* option = option_named(std::string_view(token).substr(0, 2));
     if (!option) return extra(std::move(token));
     std::string rest = token.substr(2);
     if (is_flag(*option)) {
@@ -215,15 +215,15 @@ class LineReader {
     return rest.empty() ? value_after(*option) : give(option, std::move(rest));
   }
 
-  bool give(const OptionSpec* option, std::string value) {
+  bool give(const OptionRow* option, std::string value) {
     given_.emplace_back(option, std::move(value));
     return true;
   }
 
-  bool flag(const OptionSpec* option) { return give(option, "true"); }
+  bool flag(const OptionRow* option) { return give(option, "true"); }
 
   // The next argument, whatever it looks like.
-  bool value_after(const OptionSpec& option) {
+  bool value_after(const OptionRow& option) {
     if (left_.empty())
       return refuse(display_name(option) + ": 1 required " + option.type + " missing");
     std::string value = std::move(left_.back());
@@ -233,7 +233,7 @@ class LineReader {
 
   bool positional(std::string token) {
     for (size_t level = current_ + 1; level-- > 0;)
-      if (const OptionSpec* open = open_positional(*path_[level]))
+      if (const OptionRow* open = open_positional(*path_[level]))
         return give(open, std::move(token));
     return extra(std::move(token));
   }
@@ -254,41 +254,41 @@ class LineReader {
     return true;
   }
 
-  const OptionSpec* open_positional(const CommandSpec& command) const {
-    for (const OptionSpec* option : command.options)
+  const OptionRow* open_positional(const CommandRow& command) const {
+    for (const OptionRow* option : command.options)
       if (is_positional(*option) && !is_given(*option)) return option;
     return nullptr;
   }
 
-  const OptionSpec* excluded_given(const CommandSpec& command, const OptionSpec& option) const {
+  const OptionRow* excluded_given(const CommandRow& command, const OptionRow& option) const {
     std::string_view names = option.excludes ? option.excludes : "";
     while (!names.empty()) {
       const std::string_view name = names.substr(0, names.find(' '));
-      for (const OptionSpec* other : command.options)
+      for (const OptionRow* other : command.options)
         if (names_include(other->names, name) && is_given(*other)) return other;
       names.remove_prefix(std::min(names.size(), name.size() + 1));
     }
     return nullptr;
   }
 
-  bool is_given(const OptionSpec& option) const {
+  bool is_given(const OptionRow& option) const {
     for (const auto& given : given_)
       if (given.first == &option) return true;
     return false;
   }
 
   std::vector<std::string> left_;  // the next argument last
-  std::vector<const CommandSpec*> path_;
+  std::vector<const CommandRow*> path_;
   size_t current_ = 0;  // the command whose options are read first
   bool positional_only_ = false;
-  std::vector<std::pair<const OptionSpec*, std::string>> given_;
+  std::vector<std::pair<const OptionRow*, std::string>> given_;
   std::vector<std::string> extras_;
   std::string why_;
 };
 
 }  // namespace
 
-ParseOutcome parse_command_line(const CommandSpec& program, int slot_count,
+ParseOutcome parse_command_line(const CommandRow& program, int slot_count,
                                 const std::vector<std::string>& arguments) {
   LineReader reader(program, arguments);
   if (!reader.read() || !reader.check_values())

@@ -16,11 +16,11 @@
 
 namespace vant::cli {
 
-struct OptionSpec;
+struct OptionRow;
 // Why a value is refused, or nothing when it is taken.
-using ValueCheck = std::string (*)(const OptionSpec& option, const std::string& value);
+using ValueCheck = std::string (*)(const OptionRow& option, const std::string& value);
 
-struct OptionSpec {
+struct OptionRow {
   const char* names;  // "-d,--modem", "--json"; a positional has a bare name, "UARFCN"
   const char* type;   // the value as the help names it ("UINT:UINT in [0 - 11]"); null: a flag
   const char* help;
@@ -32,20 +32,20 @@ struct OptionSpec {
 };
 
 // -h,--help: every command's first option. Its slot is 0.
-extern const OptionSpec kHelpOption;
+extern const OptionRow kHelpOption;
 
-struct CommandSpec {
+struct CommandRow {
   const char* name;
   const char* description;
-  std::span<const OptionSpec* const> options;  // in the help's order, kHelpOption first
-  std::span<const CommandSpec* const> subcommands = {};
+  std::span<const OptionRow* const> options;  // in the help's order, kHelpOption first
+  std::span<const CommandRow* const> subcommands = {};
   bool needs_subcommand = false;  // else at most one
   const char* footer = nullptr;   // the program's: ends every help
 };
 
 struct ParsedLine {
-  std::vector<const CommandSpec*> path;           // the program, then each subcommand given
-  std::vector<std::optional<std::string>> slots;  // by OptionSpec::slot; a flag set holds "true"
+  std::vector<const CommandRow*> path;            // the program, then each subcommand given
+  std::vector<std::optional<std::string>> slots;  // by OptionRow::slot; a flag set holds "true"
   bool has(int slot) const { return slots[static_cast<size_t>(slot)].has_value(); }
   const std::string& value(int slot) const { return *slots[static_cast<size_t>(slot)]; }
 };
@@ -57,11 +57,11 @@ struct ParseOutcome {
 };
 
 // `slot_count` bounds every slot of the table.
-ParseOutcome parse_command_line(const CommandSpec& program, int slot_count,
+ParseOutcome parse_command_line(const CommandRow& program, int slot_count,
                                 const std::vector<std::string>& arguments);
 
 // The help of the last command of `path`.
-std::string command_help(const std::vector<const CommandSpec*>& path);
+std::string command_help(const std::vector<const CommandRow*>& path);
 
 // What a refusal adds under its reason.
 inline constexpr char kHelpHint[] = "Run with --help for more information.";

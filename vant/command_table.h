@@ -29,6 +29,6 @@ enum Slot : int {
   kSlots
 };
 
-extern const CommandSpec kVantCommand;
+extern const CommandRow kVantCommand;
 
 }  // namespace vant::cli
