@@ -17,6 +17,9 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
+
 BIN = os.environ.get("VANT_BIN_DIR", "build/bin")
 SOURCE = os.path.abspath(os.environ.get("VANT_SOURCE_DIR", "."))
 BUILD = os.path.dirname(os.path.abspath(BIN))
@@ -182,17 +185,8 @@ class Feed(unittest.TestCase):
                     self.assertEqual(g.read(), f.read(), resource)
 
 
-def all_cases():
-    for name in unittest.TestLoader().getTestCaseNames(Feed):
-        yield "Feed." + name
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
     if sys.argv[1:] == ["--install"]:
         install_router_profile()
         sys.exit(0)
-    result = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]], exit=False).result
-    sys.exit(0 if result.wasSuccessful() else 1)
+    python_cases.main([Feed])

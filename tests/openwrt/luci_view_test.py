@@ -20,6 +20,8 @@ import threading
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
 sys.path.insert(0, os.path.join(HERE, "..", "web"))
 import web_browser_test  # noqa: E402
 from web_browser_test import BIN, SOURCE, web_stack  # noqa: E402
@@ -126,16 +128,5 @@ class View(web_browser_test.Page):
         self.assertTrue(re.search(r"\d+ networks found", self.css("#notes")[0].text))
 
 
-def all_cases():
-    for name in unittest.TestLoader().getTestCaseNames(View):
-        yield "View." + name
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    result = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]], exit=False).result
-    if result.testsRun == len(result.skipped) and not result.failures and not result.errors:
-        sys.exit(77)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    python_cases.main([View])

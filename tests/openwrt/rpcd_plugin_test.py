@@ -15,6 +15,8 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import web_stack  # noqa: E402
 
@@ -167,14 +169,5 @@ class Plugin(unittest.TestCase):
         os.chmod(self.state, 0o700)
 
 
-def all_cases():
-    for name in unittest.TestLoader().getTestCaseNames(Plugin):
-        yield "Plugin." + name
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    result = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]], exit=False).result
-    sys.exit(0 if result.wasSuccessful() else 1)
+    python_cases.main([Plugin])

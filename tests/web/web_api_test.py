@@ -15,6 +15,8 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import web_stack  # noqa: E402
 
@@ -355,18 +357,5 @@ class Grant(unittest.TestCase):
                 os.unlink(secret)
 
 
-def all_cases():
-    loader = unittest.TestLoader()
-    for cls in (Api, Refusals, Packaging, Grant):
-        for name in loader.getTestCaseNames(cls):
-            yield "%s.%s" % (cls.__name__, name)
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    result = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]], exit=False).result
-    if result.skipped and not result.failures and not result.errors and result.testsRun == len(result.skipped):
-        sys.exit(77)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    python_cases.main([Api, Refusals, Packaging, Grant])

@@ -18,6 +18,8 @@ import threading
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import python_cases  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import web_stack  # noqa: E402
 
@@ -257,18 +259,5 @@ class Phone(Page):
         self.assertIsNone(self.modem("pending")["pending"])
 
 
-def all_cases():
-    loader = unittest.TestLoader()
-    for cls in (Desktop, Phone):
-        for name in loader.getTestCaseNames(cls):
-            yield "%s.%s" % (cls.__name__, name)
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        print("\n".join(all_cases()))
-        sys.exit(0)
-    result = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]], exit=False).result
-    if result.testsRun == len(result.skipped) and not result.failures and not result.errors:
-        sys.exit(77)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    python_cases.main([Desktop, Phone])
