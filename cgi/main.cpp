@@ -15,6 +15,7 @@
 #include <string>
 
 #include "cgi/api.h"
+#include "cgi/environment.h"
 #include "cgi/relay.h"
 #include "cgi/token.h"
 
@@ -38,14 +39,6 @@ struct Settings {
   // whose configuration does not ask for one by itself.
   bool require_user = VANT_CGI_REQUIRE_USER;
 };
-
-bool override_path(const char* name, std::string& value) {
-  const char* given = std::getenv(name);
-  if (given == nullptr) return true;
-  if (given[0] != '/' || std::strlen(given) > 1024) return false;
-  value = given;
-  return true;
-}
 
 bool load_settings(Settings& s) {
   // AT_SECURE: the kernel ran us set-id (checked before we change our ids).

@@ -5,7 +5,6 @@
 // too. The answers are the web API's bodies (docs/web.md).
 #include <poll.h>
 #include <signal.h>
-#include <sys/auxv.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "cgi/environment.h"
 #include "cgi/json_arguments.h"
 #include "cgi/relay.h"
 #include "cgi/rpcd_methods.h"
@@ -35,14 +35,6 @@ struct Settings {
   std::string sdk = VANT_RPCD_SDK;
   std::string state_dir = VANT_RPCD_STATE;
 };
-
-bool override_path(const char* name, std::string& value) {
-  const char* given = std::getenv(name);
-  if (given == nullptr || getauxval(AT_SECURE) != 0) return true;
-  if (given[0] != '/' || std::strlen(given) > 1024) return false;
-  value = given;
-  return true;
-}
 
 long long now_ms() {
   timespec t{};
