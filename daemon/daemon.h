@@ -62,7 +62,6 @@ class Daemon final : private ChangePort, private ModemSideListener {
     kSendFailed,
     kAnswerTooLarge,
     kIndicationTooLarge,
-    kModemFull,
     kDropLines
   };
 

@@ -18,7 +18,7 @@ bool allowed(ModemState from, ModemState to) {
     case S::silent:
       return from == S::syncing || from == S::silent;
     case S::identifying:
-      return from == S::syncing || from == S::silent || from == S::identifying;
+      return from == S::syncing || from == S::silent;
     case S::present:
       return from == S::identifying;
   }
@@ -91,10 +91,6 @@ void ModemPresence::sync_unanswered() {
 
 void ModemPresence::identified() {
   enter(ModemState::present);
-}
-
-void ModemPresence::restarted_while_identifying() {
-  enter(ModemState::identifying);
 }
 
 bool ModemPresence::link_lost() {

@@ -32,7 +32,6 @@ class ModemPresence {
   void session_ready();
   void sync_unanswered();
   void identified();
-  void restarted_while_identifying();
   // True when the modem was present: clients must hear that it went away.
   bool link_lost();
 

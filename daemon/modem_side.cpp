@@ -254,10 +254,8 @@ void ModemSide::on_session_news(SessionEvent::Kind news) {
       return listener_.modem_leaving();
     case SessionEvent::Kind::restarted:
       // Identification starts over: what the restart failed tells nothing.
-      if (presence_.state() == ModemState::identifying) {
-        presence_.restarted_while_identifying();
+      if (presence_.state() == ModemState::identifying)
         return probe_.start(modem_->session, Clock::now());
-      }
       if (presence_.present()) listener_.modem_restarted();
       return;
     case SessionEvent::Kind::answer:

@@ -37,7 +37,6 @@ class SessionOutbox final : public SessionEvents {
   std::vector<qmux::Frame> take_frames() { return std::exchange(frames_, {}); }
   // The oldest event not yet taken.
   std::optional<SessionEvent> next_event();
-  bool empty() const { return frames_.empty() && events_.empty(); }
 
  private:
   void send_frame(const qmux::Frame& frame) override { frames_.push_back(frame); }
