@@ -268,6 +268,7 @@ std::unique_ptr<ModemLink> SysfsSource::open_node(const std::string& path, LinkP
   auto link = CharDeviceLink::open(path, why, &claim, protocol);
   if (link || claim != NodeClaim::held_by_proxy) return link;
   if (protocol != LinkProtocol::qmux) {
+    why += ", but this node speaks MBIM, which the daemon does not send through qmi-proxy";
     claim = NodeClaim::open_elsewhere;
     return nullptr;
   }
